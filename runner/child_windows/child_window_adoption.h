@@ -1,0 +1,36 @@
+// Adoption of every further window of the application: chrome, size hints
+// and a stable first frame.
+#ifndef RUNNER_CHILD_WINDOWS_CHILD_WINDOW_ADOPTION_H_
+#define RUNNER_CHILD_WINDOWS_CHILD_WINDOW_ADOPTION_H_
+
+#include <gtk/gtk.h>
+
+#include "runner/flutter_embedder.h"
+#include "runner/my_application.h"
+
+struct ChildWindowStabilizationData {
+  MyApplication* application;  // borrowed
+  gint32 remaining_attempts;
+};
+
+void window_added_cb(GtkApplication* application,
+                     GtkWindow* window,
+                     gpointer user_data);
+void read_next_window_content_size_hints(MyApplication* application,
+                                         FlValue* args);
+void apply_child_window_content_size_hints(GtkWindow* window,
+                                           gint32 preferred_width,
+                                           gint32 preferred_height,
+                                           gint32 min_width,
+                                           gint32 min_height);
+bool stabilize_child_window_initial_frame(MyApplication* application,
+                                          GtkWindow* window);
+void schedule_child_window_initial_frame_stabilization(
+    MyApplication* application);
+gboolean stabilize_next_child_window_initial_frame(gpointer data);
+void bind_child_window_to_parent(GtkWindow* child, GtkWindow* parent);
+void apply_minimal_gtk_child_window_chrome(GtkWindow* window);
+void apply_child_windows_system_title_bar(MyApplication* application,
+                                          bool show_system_title_bar);
+
+#endif  // RUNNER_CHILD_WINDOWS_CHILD_WINDOW_ADOPTION_H_

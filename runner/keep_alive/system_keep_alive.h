@@ -1,0 +1,20 @@
+// The keep-alive channel: a logind sleep inhibitor, or a screen-saver inhibit
+// when that fails.
+#ifndef RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
+#define RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
+
+#include "runner/flutter_embedder.h"
+#include "runner/my_application.h"
+
+namespace {
+
+constexpr char kSystemKeepAliveChannelName[] = "tarn_glass/system_keep_alive";
+
+}  // namespace
+
+void system_keep_alive_method_call_cb(FlMethodChannel* channel,
+                                      FlMethodCall* method_call,
+                                      gpointer user_data);
+void stop_system_keep_alive(MyApplication* application);
+
+#endif  // RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_

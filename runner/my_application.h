@@ -1,0 +1,50 @@
+// The application object: one GtkApplication subclass that every part of the
+// shell reaches through the user data of its callbacks.
+#ifndef RUNNER_MY_APPLICATION_H_
+#define RUNNER_MY_APPLICATION_H_
+
+#include <gtk/gtk.h>
+
+#include "runner/flutter_embedder.h"
+
+G_DECLARE_FINAL_TYPE(MyApplication,
+                     my_application,
+                     MY,
+                     APPLICATION,
+                     GtkApplication)
+
+struct _MyApplication {
+  GtkApplication parent_instance;
+
+  // Owned; arguments for the Dart entry point, set by the first command line.
+  char** dart_entrypoint_arguments;
+  // Borrowed; the main window and its view. Cleared when the main window is
+  // destroyed, so that nothing uses them as live objects afterwards.
+  GtkWindow* window;
+  FlView* view;
+  FlMethodChannel* window_control_channel;
+  FlMethodChannel* system_keep_alive_channel;
+  FlMethodChannel* deep_link_channel;
+  // Owned strings: deep links that arrived before the deep-link channel.
+  GPtrArray* pending_deep_links;
+  GDBusConnection* system_bus;
+  GDBusConnection* session_bus;
+  gint32 sleep_inhibit_fd;
+  guint32 screensaver_inhibit_cookie;
+  guint32 sleep_signal_subscription_id;
+  gint32 next_window_preferred_width;
+  gint32 next_window_preferred_height;
+  gint32 next_window_min_width;
+  gint32 next_window_min_height;
+  gulong window_added_handler_id;
+  // Whether activation has built the main window; stays true after the main
+  // window is gone, so that nothing builds a second one.
+  gboolean main_window_built;
+};
+
+// The reverse-DNS identifier, used as program name and "application-id".
+extern const char kApplicationId[];
+
+MyApplication* my_application_new();
+
+#endif  // RUNNER_MY_APPLICATION_H_

@@ -1,0 +1,19 @@
+// Entry of the in-process test binary: GTK on the test desktop's display.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  // Test discovery lists tests without a display.
+  for (int i = 1; i < argc; i++) {
+    if (g_str_has_prefix(argv[i], "--gtest_list_tests")) {
+      return RUN_ALL_TESTS();
+    }
+  }
+  g_setenv("GDK_BACKEND", "x11", TRUE);
+  if (!gtk_init_check(&argc, &argv)) {
+    fprintf(stderr, "No display: run the tests on the test desktop.\n");
+    return 1;
+  }
+  return RUN_ALL_TESTS();
+}
