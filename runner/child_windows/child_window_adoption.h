@@ -8,8 +8,11 @@
 #include "runner/flutter_embedder.h"
 #include "runner/my_application.h"
 
+// The record of one stabilization poll, owned and freed by the poll.
 struct ChildWindowStabilizationData {
-  MyApplication* application;  // borrowed
+  // Borrowed, watched by a weak pointer: null once the application is gone.
+  MyApplication* application;
+  // Runs left, counting the coming one.
   gint32 remaining_attempts;
 };
 
@@ -25,6 +28,10 @@ void apply_child_window_content_size_hints(GtkWindow* window,
                                            gint32 min_height);
 bool stabilize_child_window_initial_frame(MyApplication* application,
                                           GtkWindow* window);
+// A poll record for `application` with all its attempts left; the poll frees
+// it when it stops.
+ChildWindowStabilizationData* child_window_stabilization_data_new(
+    MyApplication* application);
 void schedule_child_window_initial_frame_stabilization(
     MyApplication* application);
 gboolean stabilize_next_child_window_initial_frame(gpointer data);

@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+// The user data of one connected button handler.
 struct NativeChildWindowResizeData {
   GtkWindow* window;  // strong reference
   gint32 border_width;
@@ -21,6 +22,14 @@ gboolean native_child_window_button_release_focus_cb(GtkWidget* widget,
                                                      gpointer data);
 void native_child_window_resize_closure_data_free(gpointer data,
                                                   GClosure* closure);
+// The edge a press at (dx, dy) in a window of the given size resizes from;
+// false when the press lies inside the border.
+bool native_child_window_resize_edge(double dx,
+                                     double dy,
+                                     gint width,
+                                     gint height,
+                                     gint32 border_width,
+                                     GdkWindowEdge* edge);
 bool is_native_child_window_title_bar_control_area(GtkWindow* window,
                                                    double root_x,
                                                    double root_y);

@@ -25,6 +25,21 @@ void deferred_window_show_data_free(gpointer data);
 void deferred_window_focus_data_free(gpointer data);
 void deferred_window_show_closure_data_free(gpointer data, GClosure* closure);
 
+// Whether deferred work may still act on `window`: false once the window has
+// been destroyed (the work's own reference keeps the object, not the window,
+// alive), so that a closed window is never shown, presented or restyled.
+bool window_is_alive(GtkWindow* window);
+
+// Sets the window's opacity so that the window manager sees it too, whether
+// or not the window is realized yet (GTK alone passes it on only when it
+// changes while realized).
+void set_window_opacity(GtkWindow* window, double opacity);
+
+// The event time to present with: `event_time` when non-zero, else the
+// current event's time, else the X server's time for a realized X11 window,
+// else 0.
+guint32 choose_window_present_event_time(GtkWindow* window, guint32 event_time);
+
 void present_window_to_front(GtkWindow* window,
                              guint32 event_time,
                              bool show,

@@ -2,7 +2,8 @@
 #include "runner/presentation/window_tags.h"
 
 bool window_tag_is_set(gpointer object, const char* key) {
-  return object != nullptr && g_object_get_data(G_OBJECT(object), key) != nullptr;
+  return object != nullptr &&
+         g_object_get_data(G_OBJECT(object), key) != nullptr;
 }
 
 void window_tag_set(gpointer object, const char* key) {

@@ -22,4 +22,7 @@ void begin_window_drag(GtkWindow* window, FlValue* args);
 void begin_window_resize(GtkWindow* window, FlValue* args);
 gboolean recover_window_input_after_drag(gpointer data);
 
+// The edge that an "edge" argument names; false for any other string.
+bool window_edge_from_name(const gchar* name, GdkWindowEdge* edge);
+
 #endif  // RUNNER_WINDOW_CONTROL_WINDOW_DRAG_H_

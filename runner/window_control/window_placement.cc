@@ -1,7 +1,93 @@
-// Window placement: placeholder until the window control subsystem lands.
+// Centring windows: in a monitor's work area or over a parent's client area,
+// shrinking a window that does not fit. The window manager carries out the
+// size and move requests.
 #include "runner/window_control/window_placement.h"
 
-void center_window_in_rect(GtkWindow*, const GdkRectangle*) {}
-void center_window_on_current_screen(GtkWindow*, GtkWindow*) {}
-void center_window_on_parent(GtkWindow*, GtkWindow*) {}
-void center_window_restore_bounds(GtkWindow*, GtkWindow*) {}
+#include "runner/presentation/widget_lookup.h"
+
+namespace {
+
+// The monitor that shows `reference`, else the primary one, else the first.
+GdkMonitor* monitor_for(GdkDisplay* display, GtkWindow* reference) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(reference));
+  if (gdk_window != nullptr) {
+    if (GdkMonitor* monitor =
+            gdk_display_get_monitor_at_window(display, gdk_window)) {
+      return monitor;
+    }
+  }
+  if (GdkMonitor* monitor = gdk_display_get_primary_monitor(display)) {
+    return monitor;
+  }
+  if (gdk_display_get_n_monitors(display) >= 1) {
+    return gdk_display_get_monitor(display, 0);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void center_window_in_rect(GtkWindow* window, const GdkRectangle* rect) {
+  if (rect->width < 1 || rect->height < 1) {
+    return;
+  }
+  gint width = 0;
+  gint height = 0;
+  gtk_window_get_size(window, &width, &height);
+  if (width < 1 || height < 1) {
+    gtk_window_get_default_size(window, &width, &height);
+  }
+  if (width < 1 || height < 1) {
+    return;
+  }
+
+  const gint placed_width = MIN(width, rect->width);
+  const gint placed_height = MIN(height, rect->height);
+  if (width > rect->width || height > rect->height) {
+    gtk_window_resize(window, placed_width, placed_height);
+  }
+  gtk_window_move(window, rect->x + (rect->width - placed_width) / 2,
+                  rect->y + (rect->height - placed_height) / 2);
+}
+
+void center_window_on_current_screen(GtkWindow* window, GtkWindow* reference) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (display == nullptr) {
+    return;
+  }
+  GdkMonitor* monitor =
+      monitor_for(display, reference != nullptr ? reference : window);
+  if (monitor == nullptr) {
+    return;
+  }
+  GdkRectangle work_area;
+  gdk_monitor_get_workarea(monitor, &work_area);
+  center_window_in_rect(window, &work_area);
+}
+
+void center_window_on_parent(GtkWindow* window, GtkWindow* parent) {
+  GdkWindow* parent_window = gtk_widget_get_window(GTK_WIDGET(parent));
+  gint origin_x = 0;
+  gint origin_y = 0;
+  if (parent_window != nullptr &&
+      gdk_window_get_origin(parent_window, &origin_x, &origin_y) != 0) {
+    gint width = 0;
+    gint height = 0;
+    gtk_window_get_size(parent, &width, &height);
+    if (width >= 1 && height >= 1) {
+      const GdkRectangle client_area = {origin_x, origin_y, width, height};
+      center_window_in_rect(window, &client_area);
+      return;
+    }
+  }
+  center_window_on_current_screen(window, parent);
+}
+
+void center_window_restore_bounds(GtkWindow* window, GtkWindow* reference) {
+  if (window == nullptr) {
+    return;
+  }
+  gtk_window_unmaximize(window);
+  center_window_on_current_screen(window, reference);
+  queue_flutter_view_geometry_refresh(window);
+}

@@ -49,16 +49,24 @@ GtkWindow* make_window_with_view(GtkApplication* application,
 }
 
 MyApplication* make_test_application() {
-  static int counter = 0;
-  g_autofree gchar* id = g_strdup_printf("dev.ferrow.tests.app%d_%d",
-                                         static_cast<int>(getpid()), counter++);
-  auto* application = MY_APPLICATION(
-      g_object_new(my_application_get_type(), "application-id", id, "flags",
-                   G_APPLICATION_NON_UNIQUE, nullptr));
+  auto* application = MY_APPLICATION(g_object_new(
+      my_application_get_type(), "flags", G_APPLICATION_NON_UNIQUE, nullptr));
+  // A registered GtkApplication exports itself on the session bus and stays
+  // exported until its main loop ends, which tests never run; a second one
+  // would then clash. Registered without a bus, it is a plain local
+  // application. (Once the process holds a session bus connection, GIO
+  // reuses it here regardless.)
+  g_autofree gchar* bus = g_strdup(g_getenv("DBUS_SESSION_BUS_ADDRESS"));
+  g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", TRUE);
   g_autoptr(GError) error = nullptr;
   if (!g_application_register(G_APPLICATION(application), nullptr, &error)) {
     g_printerr("Registering the test application failed: %s\n",
                error->message);
+  }
+  if (bus != nullptr) {
+    g_setenv("DBUS_SESSION_BUS_ADDRESS", bus, TRUE);
+  } else {
+    g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
   return application;
 }
@@ -66,6 +74,11 @@ MyApplication* make_test_application() {
 void destroy_all_toplevels() {
   GList* toplevels = gtk_window_list_toplevels();
   for (GList* l = toplevels; l != nullptr; l = l->next) {
+    // GTK keeps its tooltip window for the display's life and would use it
+    // after it was destroyed.
+    if (g_strcmp0(G_OBJECT_TYPE_NAME(l->data), "GtkTooltipWindow") == 0) {
+      continue;
+    }
     gtk_widget_destroy(GTK_WIDGET(l->data));
   }
   g_list_free(toplevels);

@@ -36,7 +36,8 @@ GtkWindow* make_window_with_view(GtkApplication* application = nullptr,
 // and not running. Release it with g_object_unref.
 MyApplication* make_test_application();
 
-// Destroys every toplevel window and drains the main loop.
+// Destroys every toplevel window but GTK's own tooltip window, and drains
+// the main loop.
 void destroy_all_toplevels();
 
 // Collects log messages of the given levels while alive.

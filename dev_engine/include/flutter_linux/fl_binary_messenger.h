@@ -11,6 +11,14 @@
 
 G_BEGIN_DECLS
 
+#define FL_BINARY_MESSENGER_ERROR fl_binary_messenger_codec_error_quark()
+
+typedef enum {
+  FL_BINARY_MESSENGER_ERROR_ALREADY_RESPONDED,
+} FlBinaryMessengerError;
+
+GQuark fl_binary_messenger_codec_error_quark(void) G_GNUC_CONST;
+
 G_DECLARE_INTERFACE(FlBinaryMessenger,
                     fl_binary_messenger,
                     FL,

@@ -1,0 +1,76 @@
+// The command line: the first launch's arguments go to the Dart entry point;
+// a later launch forwards its first deep link and raises the main window.
+#include "runner/command_line.h"
+
+#include "runner/my_application.h"
+#include "runner/presentation/window_present.h"
+
+namespace {
+
+constexpr const char* kDeepLinkPrefixes[] = {
+    "ferrow-dadira:", "--extension-id=", "--market-extension-id=",
+    "--extend-id=",   "--pid=",
+};
+
+// The first non-empty deep link among `arguments`, or null.
+const char* find_first_deep_link(gchar** arguments) {
+  if (arguments == nullptr) {
+    return nullptr;
+  }
+  for (gchar** argument = arguments; *argument != nullptr; argument++) {
+    if ((*argument)[0] != '\0' && is_deep_link(*argument)) {
+      return *argument;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool is_deep_link(const char* argument) {
+  for (const char* prefix : kDeepLinkPrefixes) {
+    if (g_str_has_prefix(argument, prefix)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void send_deep_link(FlMethodChannel* channel, const char* link) {
+  g_autoptr(FlValue) value = fl_value_new_string(link);
+  fl_method_channel_invoke_method(channel, kDeepLinkOpenUrlMethod, value,
+                                  nullptr, nullptr, nullptr);
+}
+
+int my_application_command_line(GApplication* application,
+                                GApplicationCommandLine* command_line) {
+  MyApplication* self = MY_APPLICATION(application);
+
+  gint argc = 0;
+  g_auto(GStrv) argv =
+      g_application_command_line_get_arguments(command_line, &argc);
+  // The program path is never looked at.
+  gchar** rest = (argv != nullptr && argc >= 1) ? argv + 1 : argv;
+
+  if (!self->main_window_built) {
+    g_clear_pointer(&self->dart_entrypoint_arguments, g_strfreev);
+    self->dart_entrypoint_arguments = g_strdupv(rest);
+    g_application_activate(application);
+    return 0;
+  }
+
+  const char* link = find_first_deep_link(rest);
+  if (link != nullptr) {
+    if (self->deep_link_channel != nullptr) {
+      send_deep_link(self->deep_link_channel, link);
+    } else {
+      g_ptr_array_add(self->pending_deep_links, g_strdup(link));
+    }
+  }
+
+  // Once the main window is gone there is nothing to raise.
+  if (self->window != nullptr) {
+    present_window_to_front_with_retries(self->window);
+  }
+  return 0;
+}

@@ -1,0 +1,296 @@
+// The keep-alive channel against real D-Bus services: dbusmock's logind and a
+// screen-saver mock on the test desktop's private buses.
+#include "runner/keep_alive/system_keep_alive.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "runner/keep_alive/keep_alive_test_support.h"
+#include "runner/keep_alive/sleep_notifications.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using Answer = KeepAliveApp::Answer;
+
+const std::string kExpectedInhibitor =
+    std::string("sleep|TarnGlass|") + kKeepAliveReason + "|block";
+
+std::vector<std::string> warnings(const LogCapture& log) {
+  std::vector<std::string> messages;
+  for (const auto& entry : log.entries()) {
+    if (entry.level & G_LOG_LEVEL_WARNING) {
+      EXPECT_EQ(entry.domain, "") << entry.message;
+      messages.push_back(entry.message);
+    }
+  }
+  return messages;
+}
+
+class SystemKeepAliveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!private_buses_available()) {
+      GTEST_SKIP() << "needs the test desktop's private buses";
+    }
+  }
+};
+
+TEST_F(SystemKeepAliveTest, LogindInhibitorIsHeldUntilStopped) {
+  auto logind = DBusMockService::start_logind();
+  auto screen_saver = DBusMockService::start_screen_saver(42);
+  ASSERT_TRUE(logind && screen_saver);
+  LogCapture log;
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(list_logind_inhibitors(),
+            std::vector<std::string>{kExpectedInhibitor});
+  EXPECT_GE(app.application()->sleep_inhibit_fd, 0);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
+
+  // Already held: no second inhibitor and no screen-saver call.
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(list_logind_inhibitors().size(), 1u);
+  EXPECT_EQ(screen_saver->call_count(), 0u);
+
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+
+  // Nothing held: stopping again calls nobody.
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(screen_saver->call_count(), 0u);
+  EXPECT_EQ(warnings(log), std::vector<std::string>{});
+}
+
+TEST_F(SystemKeepAliveTest, DisposeReleasesTheLogindInhibitor) {
+  auto logind = DBusMockService::start_logind();
+  ASSERT_TRUE(logind);
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(list_logind_inhibitors().size(), 1u);
+  app.dispose();
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
+}
+
+TEST_F(SystemKeepAliveTest, RefusedLogindFallsBackToTheScreenSaver) {
+  auto logind = DBusMockService::start_refusing_logind();
+  auto screen_saver = DBusMockService::start_screen_saver(42);
+  ASSERT_TRUE(logind && screen_saver);
+  LogCapture log;
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(warnings(log),
+            std::vector<std::string>{
+                "Failed to acquire logind sleep inhibit: GDBus.Error:"
+                "org.freedesktop.login1.Refused: Inhibition refused"});
+  EXPECT_EQ(logind->method_calls("Inhibit"),
+            (std::vector<std::vector<std::string>>{
+                {"sleep", "TarnGlass", kKeepAliveReason, "block"}}));
+  EXPECT_EQ(
+      screen_saver->method_calls("Inhibit"),
+      (std::vector<std::vector<std::string>>{{"TarnGlass", kKeepAliveReason}}));
+  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
+
+  // Held through the screen saver: a second start asks nobody.
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(logind->method_calls("Inhibit").size(), 1u);
+  EXPECT_EQ(screen_saver->method_calls("Inhibit").size(), 1u);
+
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(screen_saver->method_calls("UnInhibit"),
+            (std::vector<std::vector<std::string>>{{"42"}}));
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  EXPECT_EQ(warnings(log).size(), 1u);
+}
+
+TEST_F(SystemKeepAliveTest, AbsentLogindFallsBackToTheScreenSaver) {
+  auto screen_saver = DBusMockService::start_screen_saver(7);
+  ASSERT_TRUE(screen_saver);
+  LogCapture log;
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  auto logged = warnings(log);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_TRUE(g_str_has_prefix(logged[0].c_str(),
+                               "Failed to acquire logind sleep inhibit: "
+                               "GDBus.Error:org.freedesktop.DBus.Error."
+                               "ServiceUnknown"))
+      << logged[0];
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 7u);
+
+  // Dispose releases the screen-saver inhibit too.
+  app.dispose();
+  EXPECT_EQ(screen_saver->method_calls("UnInhibit"),
+            (std::vector<std::vector<std::string>>{{"7"}}));
+}
+
+TEST_F(SystemKeepAliveTest, ScreenSaverCookieZeroLeavesKeepAliveInactive) {
+  auto screen_saver = DBusMockService::start_screen_saver(0);
+  ASSERT_TRUE(screen_saver);
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(screen_saver->method_calls("UnInhibit").size(), 0u);
+}
+
+TEST_F(SystemKeepAliveTest, FailedUnInhibitStillClearsTheCookie) {
+  auto screen_saver =
+      DBusMockService::start_screen_saver(42, /*fail_uninhibit=*/true);
+  ASSERT_TRUE(screen_saver);
+  KeepAliveApp app;
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+
+  LogCapture log;
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(warnings(log),
+            std::vector<std::string>{
+                "Failed to release screensaver inhibit: GDBus.Error:"
+                "org.freedesktop.ScreenSaver.NoCookie: No such cookie"});
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+}
+
+TEST_F(SystemKeepAliveTest, NoServiceAtAllAnswersFalse) {
+  LogCapture log;
+  KeepAliveApp app;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
+  auto logged = warnings(log);
+  ASSERT_EQ(logged.size(), 2u);
+  EXPECT_TRUE(g_str_has_prefix(logged[0].c_str(),
+                               "Failed to acquire logind sleep inhibit: "))
+      << logged[0];
+  EXPECT_TRUE(g_str_has_prefix(logged[1].c_str(),
+                               "Failed to acquire screensaver inhibit: "
+                               "GDBus.Error:org.freedesktop.DBus.Error."
+                               "ServiceUnknown"))
+      << logged[1];
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+}
+
+TEST_F(SystemKeepAliveTest, UnknownAndMiscasedNamesAreNotImplemented) {
+  KeepAliveApp app;
+  for (const char* method :
+       {"StartKeepAlive", "startkeepalive", "STOPKEEPALIVE",
+        "isKeepaliveActive", "startKeepAlive ", "", "systemWillSleep"}) {
+    EXPECT_EQ(app.invoke(method), Answer::kNotImplemented) << method;
+  }
+  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
+  EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
+}
+
+// Bus connections are cached per process, so the cases without a bus run in
+// a fresh process whose environment names no reachable bus.
+class SystemKeepAliveWithoutBusTest : public SystemKeepAliveTest {
+ protected:
+  void SetUp() override {
+    SystemKeepAliveTest::SetUp();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+  }
+
+  // The test body runs again in the fresh process, up to the statement it
+  // is to run there; services the parent started must not be started twice.
+  static bool in_fresh_process() {
+    return g_strcmp0(g_getenv(kFreshProcessVariable), "1") == 0;
+  }
+
+  // Points `variable` at a dead socket until the test ends.
+  void break_bus(const char* variable) {
+    set_until_teardown(variable, "unix:path=/nonexistent/ferrow-keep-alive");
+    set_until_teardown(kFreshProcessVariable, "1");
+  }
+
+  void TearDown() override {
+    for (const auto& [variable, value] : saved_) {
+      if (value.has_value()) {
+        g_setenv(variable.c_str(), value->c_str(), TRUE);
+      } else {
+        g_unsetenv(variable.c_str());
+      }
+    }
+  }
+
+ private:
+  static constexpr char kFreshProcessVariable[] =
+      "FERROW_KEEP_ALIVE_FRESH_PROCESS";
+
+  void set_until_teardown(const char* variable, const char* value) {
+    const gchar* old = g_getenv(variable);
+    saved_.emplace_back(variable, old != nullptr
+                                      ? std::optional<std::string>(old)
+                                      : std::nullopt);
+    g_setenv(variable, value, TRUE);
+  }
+
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(SystemKeepAliveWithoutBusTest, RetriesTheSystemBusAtEachStart) {
+  std::unique_ptr<DBusMockService> screen_saver;
+  if (!in_fresh_process()) {
+    screen_saver = DBusMockService::start_screen_saver(42);
+    ASSERT_TRUE(screen_saver);
+  }
+  break_bus("DBUS_SYSTEM_BUS_ADDRESS");
+
+  EXPECT_IN_FRESH_PROCESS({
+    LogCapture log;
+    KeepAliveApp app;
+    // As at activation.
+    ensure_sleep_signal_subscription(app.application());
+    auto logged = warnings(log);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_TRUE(g_str_has_prefix(
+        logged[0].c_str(), "Failed to connect system bus for sleep signals: "))
+        << logged[0];
+
+    EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+    logged = warnings(log);
+    ASSERT_EQ(logged.size(), 3u);
+    EXPECT_TRUE(g_str_has_prefix(
+        logged[1].c_str(), "Failed to connect system bus for sleep signals: "))
+        << logged[1];
+    EXPECT_TRUE(g_str_has_prefix(
+        logged[2].c_str(), "Failed to connect system bus for sleep inhibit: "))
+        << logged[2];
+    EXPECT_EQ(app.application()->system_bus, nullptr);
+    EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
+    EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
+  });
+  EXPECT_EQ(screen_saver->method_calls("Inhibit").size(), 1u);
+}
+
+TEST_F(SystemKeepAliveWithoutBusTest, WithoutAnyBusAnswersFalse) {
+  break_bus("DBUS_SYSTEM_BUS_ADDRESS");
+  break_bus("DBUS_SESSION_BUS_ADDRESS");
+
+  EXPECT_IN_FRESH_PROCESS({
+    KeepAliveApp app;
+    LogCapture log;
+    EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
+    auto logged = warnings(log);
+    ASSERT_EQ(logged.size(), 3u);
+    EXPECT_TRUE(g_str_has_prefix(
+        logged[2].c_str(),
+        "Failed to connect session bus for screensaver inhibit: "))
+        << logged[2];
+    EXPECT_EQ(app.application()->session_bus, nullptr);
+    EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  });
+}
+
+}  // namespace

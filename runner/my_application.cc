@@ -1,0 +1,88 @@
+// The application object: type registration, construction, start-up and
+// disposal.
+#include "runner/my_application.h"
+
+#include "runner/activation.h"
+#include "runner/child_windows/child_window_adoption.h"
+#include "runner/command_line.h"
+#include "runner/keep_alive/system_keep_alive.h"
+
+const char kApplicationId[] = "dev.ferrow.FerrowDadira";
+
+G_DEFINE_TYPE(MyApplication, my_application, GTK_TYPE_APPLICATION)
+
+static void my_application_startup(GApplication* application) {
+  MyApplication* self = MY_APPLICATION(application);
+
+  G_APPLICATION_CLASS(my_application_parent_class)->startup(application);
+
+  self->window_added_handler_id = g_signal_connect(
+      application, "window-added", G_CALLBACK(window_added_cb), self);
+}
+
+static void my_application_dispose(GObject* object) {
+  MyApplication* self = MY_APPLICATION(object);
+
+  if (self->window_added_handler_id != 0) {
+    g_signal_handler_disconnect(self, self->window_added_handler_id);
+    self->window_added_handler_id = 0;
+  }
+
+  stop_system_keep_alive(self);
+
+  if (self->sleep_signal_subscription_id != 0 && self->system_bus != nullptr) {
+    g_dbus_connection_signal_unsubscribe(self->system_bus,
+                                         self->sleep_signal_subscription_id);
+    self->sleep_signal_subscription_id = 0;
+  }
+
+  g_clear_object(&self->system_keep_alive_channel);
+  g_clear_object(&self->deep_link_channel);
+  g_clear_object(&self->system_bus);
+  g_clear_object(&self->session_bus);
+  g_clear_object(&self->window_control_channel);
+  g_clear_pointer(&self->pending_deep_links, g_ptr_array_unref);
+
+  // The window is the GtkApplication's; only forget it, and stop listening
+  // for its destruction.
+  if (self->window != nullptr) {
+    g_signal_handlers_disconnect_by_data(self->window, self);
+  }
+  self->window = nullptr;
+  self->view = nullptr;
+
+  g_clear_pointer(&self->dart_entrypoint_arguments, g_strfreev);
+
+  G_OBJECT_CLASS(my_application_parent_class)->dispose(object);
+}
+
+static void my_application_class_init(MyApplicationClass* klass) {
+  G_OBJECT_CLASS(klass)->dispose = my_application_dispose;
+  G_APPLICATION_CLASS(klass)->startup = my_application_startup;
+  G_APPLICATION_CLASS(klass)->activate = my_application_activate;
+  G_APPLICATION_CLASS(klass)->command_line = my_application_command_line;
+}
+
+static void my_application_init(MyApplication* self) {
+  self->next_window_preferred_width = 0;
+  self->next_window_preferred_height = 0;
+  self->next_window_min_width = 0;
+  self->next_window_min_height = 0;
+  self->window_added_handler_id = 0;
+  self->system_keep_alive_channel = nullptr;
+  self->deep_link_channel = nullptr;
+  self->pending_deep_links = g_ptr_array_new_with_free_func(g_free);
+  self->system_bus = nullptr;
+  self->session_bus = nullptr;
+  self->sleep_inhibit_fd = -1;
+  self->screensaver_inhibit_cookie = 0;
+  self->sleep_signal_subscription_id = 0;
+}
+
+MyApplication* my_application_new() {
+  g_set_prgname(kApplicationId);
+  return MY_APPLICATION(g_object_new(my_application_get_type(),
+                                     "application-id", kApplicationId, "flags",
+                                     G_APPLICATION_HANDLES_COMMAND_LINE,
+                                     nullptr));
+}

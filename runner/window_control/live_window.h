@@ -1,0 +1,11 @@
+// Whether deferred work may still act on a window it holds a reference to.
+#ifndef RUNNER_WINDOW_CONTROL_LIVE_WINDOW_H_
+#define RUNNER_WINDOW_CONTROL_LIVE_WINDOW_H_
+
+#include <gtk/gtk.h>
+
+// False for null, for a window being destroyed, and for one destroyed since:
+// a held reference keeps the object, but GTK drops it from the toplevels.
+bool is_live_window(GtkWindow* window);
+
+#endif  // RUNNER_WINDOW_CONTROL_LIVE_WINDOW_H_
