@@ -61,11 +61,14 @@ void window_added_cb(GtkApplication* application,
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_NORMAL);
     gtk_window_set_decorated(window, FALSE);
     schedule_native_child_window_resize_handler(window);
-    defer_window_reveal_until_initial_frame(window);
+    // The hints go first: the deferral realizes the view, and a window
+    // realized at its old default size lays its view out at that size,
+    // which the first frame would then restore.
     apply_child_window_content_size_hints(
         window, self->next_window_preferred_width,
         self->next_window_preferred_height, self->next_window_min_width,
         self->next_window_min_height);
+    defer_window_reveal_until_initial_frame(window);
     stabilize_child_window_initial_frame(self, window);
     connect_window_first_frame_stabilizer(window);
   } else if (window != nullptr && self->window != nullptr) {

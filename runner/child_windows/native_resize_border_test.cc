@@ -117,11 +117,18 @@ class NativeResizeBorderTest : public testing::Test {
     return window;
   }
 
+  // The window manager may still move a new window; read where it is now.
+  void refresh_origin(GtkWindow* window) {
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window)), &origin_x_,
+                          &origin_y_);
+  }
+
   gboolean press(GtkWindow* window,
                  Point at,
                  guint32 time,
                  guint button = 1,
                  GdkEventType type = GDK_BUTTON_PRESS) {
+    refresh_origin(window);
     g_autoptr(GdkEvent) event = make_button_event(
         type, button, origin_x_ + at.x, origin_y_ + at.y, time);
     NativeChildWindowResizeData data = {window, 8};
@@ -205,6 +212,7 @@ TEST_F(NativeResizeBorderTest, PressesConsumedOnlyOnTheBorderOutsideControls) {
   }
 
   // The title-bar controls: focused and passed on, even on the border.
+  refresh_origin(window);
   for (Point control : {Point{396, 3}, Point{396, 20}, Point{300, 20},
                         Point{248, 3}, Point{399.5, 39.5}}) {
     EXPECT_TRUE(is_native_child_window_title_bar_control_area(
@@ -215,6 +223,7 @@ TEST_F(NativeResizeBorderTest, PressesConsumedOnlyOnTheBorderOutsideControls) {
         window_tag_get_uint(window, kNativeChildWindowLastFocusEventTimeKey),
         time);
   }
+  refresh_origin(window);
   for (Point outside : {Point{247, 20}, Point{300, 40}, Point{400, 20}}) {
     EXPECT_FALSE(is_native_child_window_title_bar_control_area(
         window, origin_x_ + outside.x, origin_y_ + outside.y));
@@ -226,6 +235,7 @@ TEST_F(NativeResizeBorderTest, PressesConsumedOnlyOnTheBorderOutsideControls) {
   EXPECT_FALSE(press(window, {3, 3}, ++time, 3));
   EXPECT_FALSE(press(window, {3, 3}, ++time, 1, GDK_2BUTTON_PRESS));
   EXPECT_FALSE(press(window, {396, 3}, ++time, 3));
+  refresh_origin(window);
   g_autoptr(GdkEvent) right_release = make_button_event(
       GDK_BUTTON_RELEASE, 3, origin_x_ + 200, origin_y_ + 150, ++time);
   NativeChildWindowResizeData data = {window, 8};
@@ -284,8 +294,11 @@ TEST_F(NativeResizeBorderTest, ReleaseAsksForFocusFromAnIdleAndPassesOn) {
   GtkWindow* child = make_child_window();
   const guint32 time = server_time(child);
 
+  refresh_origin(child);
   g_autoptr(GdkEvent) on_controls = make_button_event(
       GDK_BUTTON_RELEASE, 1, origin_x_ + 300, origin_y_ + 20, time);
+  ASSERT_TRUE(is_native_child_window_title_bar_control_area(
+      child, origin_x_ + 300, origin_y_ + 20));
   for (GtkWidget* widget : connected_widgets(child)) {
     EXPECT_FALSE(emit_button_event(widget, on_controls));
   }
@@ -293,6 +306,7 @@ TEST_F(NativeResizeBorderTest, ReleaseAsksForFocusFromAnIdleAndPassesOn) {
   EXPECT_EQ(window_tag_get_uint(child, kNativeChildWindowLastFocusEventTimeKey),
             0u);
 
+  refresh_origin(child);
   g_autoptr(GdkEvent) inside = make_button_event(
       GDK_BUTTON_RELEASE, 1, origin_x_ + 200, origin_y_ + 150, time);
   for (GtkWidget* widget : connected_widgets(child)) {

@@ -278,7 +278,12 @@ KeepAliveApp::~KeepAliveApp() {
 }
 
 void KeepAliveApp::dispose() {
-  if (application_) fprintf(stderr, "REFCOUNT %u\n", G_OBJECT(application_)->ref_count);
+  if (application_ == nullptr) {
+    return;
+  }
+  // The application's D-Bus registration keeps a reference of its own, so
+  // dropping ours would not run dispose.
+  g_object_run_dispose(G_OBJECT(application_));
   g_clear_object(&application_);
 }
 

@@ -106,14 +106,14 @@ class KeepAliveApp {
   FlBinaryMessenger* messenger_ = nullptr;
 };
 
-// Runs `body` in a fresh process (the test binary re-executed for this test,
-// with the environment of the moment) and expects no failure in it. Fresh
-// because GIO keeps a bus connection for the life of a process.
-#define EXPECT_IN_FRESH_PROCESS(body)                 \
+// Runs `statement` in a fresh process (the test binary re-executed for this
+// test, with the environment of the moment) and expects no failure in it.
+// Fresh because GIO keeps a bus connection for the life of a process.
+#define EXPECT_IN_FRESH_PROCESS(statement)            \
   EXPECT_EXIT(                                        \
       {                                               \
-        body;                                         \
-        fflush(stderr);                               \
+        statement;                                    \
+        fflush(stdout);                               \
         _exit(::testing::Test::HasFailure() ? 1 : 0); \
       },                                              \
       ::testing::ExitedWithCode(0), "")

@@ -239,6 +239,33 @@ class SystemKeepAliveWithoutBusTest : public SystemKeepAliveTest {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+// Run in the fresh process: activation and then a start without a system
+// bus.
+void start_without_system_bus() {
+  LogCapture log;
+  KeepAliveApp app;
+  // As at activation.
+  ensure_sleep_signal_subscription(app.application());
+  auto logged = warnings(log);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_TRUE(g_str_has_prefix(
+      logged[0].c_str(), "Failed to connect system bus for sleep signals: "))
+      << logged[0];
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  logged = warnings(log);
+  ASSERT_EQ(logged.size(), 3u);
+  EXPECT_TRUE(g_str_has_prefix(
+      logged[1].c_str(), "Failed to connect system bus for sleep signals: "))
+      << logged[1];
+  EXPECT_TRUE(g_str_has_prefix(
+      logged[2].c_str(), "Failed to connect system bus for sleep inhibit: "))
+      << logged[2];
+  EXPECT_EQ(app.application()->system_bus, nullptr);
+  EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
+  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
+}
+
 TEST_F(SystemKeepAliveWithoutBusTest, RetriesTheSystemBusAtEachStart) {
   std::unique_ptr<DBusMockService> screen_saver;
   if (!in_fresh_process()) {
@@ -247,50 +274,30 @@ TEST_F(SystemKeepAliveWithoutBusTest, RetriesTheSystemBusAtEachStart) {
   }
   break_bus("DBUS_SYSTEM_BUS_ADDRESS");
 
-  EXPECT_IN_FRESH_PROCESS({
-    LogCapture log;
-    KeepAliveApp app;
-    // As at activation.
-    ensure_sleep_signal_subscription(app.application());
-    auto logged = warnings(log);
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_TRUE(g_str_has_prefix(
-        logged[0].c_str(), "Failed to connect system bus for sleep signals: "))
-        << logged[0];
-
-    EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
-    logged = warnings(log);
-    ASSERT_EQ(logged.size(), 3u);
-    EXPECT_TRUE(g_str_has_prefix(
-        logged[1].c_str(), "Failed to connect system bus for sleep signals: "))
-        << logged[1];
-    EXPECT_TRUE(g_str_has_prefix(
-        logged[2].c_str(), "Failed to connect system bus for sleep inhibit: "))
-        << logged[2];
-    EXPECT_EQ(app.application()->system_bus, nullptr);
-    EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
-    EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
-  });
+  EXPECT_IN_FRESH_PROCESS(start_without_system_bus());
   EXPECT_EQ(screen_saver->method_calls("Inhibit").size(), 1u);
+}
+
+// Run in the fresh process: a start with neither bus.
+void start_without_any_bus() {
+  KeepAliveApp app;
+  LogCapture log;
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
+  auto logged = warnings(log);
+  ASSERT_EQ(logged.size(), 3u);
+  EXPECT_TRUE(g_str_has_prefix(
+      logged[2].c_str(),
+      "Failed to connect session bus for screensaver inhibit: "))
+      << logged[2];
+  EXPECT_EQ(app.application()->session_bus, nullptr);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 }
 
 TEST_F(SystemKeepAliveWithoutBusTest, WithoutAnyBusAnswersFalse) {
   break_bus("DBUS_SYSTEM_BUS_ADDRESS");
   break_bus("DBUS_SESSION_BUS_ADDRESS");
 
-  EXPECT_IN_FRESH_PROCESS({
-    KeepAliveApp app;
-    LogCapture log;
-    EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
-    auto logged = warnings(log);
-    ASSERT_EQ(logged.size(), 3u);
-    EXPECT_TRUE(g_str_has_prefix(
-        logged[2].c_str(),
-        "Failed to connect session bus for screensaver inhibit: "))
-        << logged[2];
-    EXPECT_EQ(app.application()->session_bus, nullptr);
-    EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
-  });
+  EXPECT_IN_FRESH_PROCESS(start_without_any_bus());
 }
 
 }  // namespace

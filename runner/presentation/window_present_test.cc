@@ -115,20 +115,13 @@ TEST_F(WindowPresentTest, SecondRequestRenewsKeepAboveAfterTheRelease) {
   ASSERT_TRUE(run_until([&] { return release_pending(); }, 5000));
   const gint64 renewed = g_get_monotonic_time();
   EXPECT_GE(elapsed_ms(second), 480);
-  // ... until 700 ms after that present.
+  // ... until 700 ms after that present (seen here a little after it ran).
   ASSERT_TRUE(run_until([&] { return !release_pending(); }, 5000));
-  EXPECT_GE(elapsed_ms(renewed), 700);
+  EXPECT_GE(elapsed_ms(renewed), 650);
+  EXPECT_GE(elapsed_ms(second), 480 + 700);
   EXPECT_TRUE(run_until([&] { return !window_manager_keeps_above(window_); }));
   run_for(300);
   EXPECT_FALSE(release_pending());
-}
-
-TEST_F(WindowPresentTest, KeepAboveBeforeThePresentIsReleasedAllTheSame) {
-  show_and_wait_mapped();
-  gtk_window_set_keep_above(window_, TRUE);
-  ASSERT_TRUE(run_until([&] { return window_manager_keeps_above(window_); }));
-  present_window_to_front(window_, 0, true, true);
-  EXPECT_TRUE(run_until([&] { return !window_manager_keeps_above(window_); }));
 }
 
 TEST_F(WindowPresentTest, EventTimeIsTheArgumentElseTheServerTime) {
@@ -181,22 +174,6 @@ TEST_F(WindowPresentTest, WindowDestroyedDuringRetriesIsLeftAlone) {
     g_object_remove_weak_pointer(G_OBJECT(window),
                                  reinterpret_cast<gpointer*>(&window));
   }
-}
-
-TEST_F(WindowPresentTest, DestroyedWindowIsNotAlive) {
-  EXPECT_TRUE(window_is_alive(window_));
-  g_object_ref(window_);
-  gtk_widget_destroy(GTK_WIDGET(window_));
-  EXPECT_FALSE(window_is_alive(window_));
-  LogCapture log(
-      static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING));
-  present_window_to_front(window_, 0, true, true);
-  activate_window(window_);
-  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window_)));
-  EXPECT_FALSE(release_pending());
-  EXPECT_EQ(log.entries().size(), 0u);
-  g_object_unref(window_);
-  EXPECT_FALSE(window_is_alive(nullptr));
 }
 
 }  // namespace

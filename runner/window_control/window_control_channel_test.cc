@@ -376,7 +376,7 @@ TEST_F(WindowControlChannelTest, MaximizeAndFullscreenRowsOnBothAddressings) {
 }
 
 TEST_F(WindowControlChannelTest, DragUpdatesAndEndChangeNothing) {
-  show_and_wait(main_window_);
+  gtk_window_move(main_window_, 31, 37);
   gint x_before = 0, y_before = 0;
   gtk_window_get_position(main_window_, &x_before, &y_before);
   for (const char* name : {"updateCurrentWindowDrag",

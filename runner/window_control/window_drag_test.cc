@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runner/presentation/widget_lookup.h"
+#include "runner/window_control/window_manager_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -77,12 +78,9 @@ class WindowDragTest : public ::testing::Test {
   void SetUp() override {
     window_ = make_window_with_view();
     gtk_window_set_default_size(window_, 400, 300);
-    gtk_window_move(window_, 100, 100);
-    gtk_widget_show(GTK_WIDGET(window_));
-    ASSERT_TRUE(run_until(
-        [this] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); }));
-    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_)),
-                          &origin_x_, &origin_y_);
+    ASSERT_TRUE(show_placed_at(window_, 100, 100));
+    origin_x_ = 100;
+    origin_y_ = 100;
     view_ = find_fl_view(GTK_WIDGET(window_));
     target_ = find_event_box(GTK_WIDGET(view_));
     if (target_ == nullptr) {
@@ -90,11 +88,28 @@ class WindowDragTest : public ::testing::Test {
     }
     g_signal_connect(target_, "button-release-event",
                      G_CALLBACK(record_release_cb), &release_);
-    // Put the pointer over the window, so that pointer queries succeed.
-    pointer_x_ = origin_x_ + 200;
-    pointer_y_ = origin_y_ + 150;
+    // GDK answers a pointer query on the root window only while the pointer
+    // is over a window of its own that is a direct child of the root; the
+    // window manager reparents managed windows into its frames, so the
+    // pointer rests on an unmanaged popup.
+    pad_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_POPUP));
+    gtk_window_set_default_size(pad_, 100, 100);
+    gtk_window_move(pad_, 700, 600);
+    gtk_widget_show(GTK_WIDGET(pad_));
+    ASSERT_TRUE(
+        run_until([this] { return gtk_widget_get_mapped(GTK_WIDGET(pad_)); }));
+    pointer_x_ = 750;
+    pointer_y_ = 650;
+    // A button left down by an earlier run would make every move look held.
+    ASSERT_TRUE(xdotool("mouseup 1"));
     ASSERT_TRUE(xdotool("mousemove " + std::to_string(pointer_x_) + " " +
                         std::to_string(pointer_y_)));
+    ASSERT_TRUE(run_until([] {
+      gint x = 0, y = 0;
+      return gdk_window_get_device_position(gdk_get_default_root_window(),
+                                            seat_pointer(), &x, &y,
+                                            nullptr) != nullptr;
+    }));
   }
 
   void TearDown() override {
@@ -125,6 +140,7 @@ class WindowDragTest : public ::testing::Test {
   }
 
   GtkWindow* window_ = nullptr;
+  GtkWindow* pad_ = nullptr;
   FlView* view_ = nullptr;
   GtkWidget* target_ = nullptr;
   gint origin_x_ = 0, origin_y_ = 0;
@@ -157,15 +173,23 @@ TEST(WindowEdgeTest, EightNamesInTheirExactCase) {
 }
 
 TEST_F(WindowDragTest, StartPointAddsTruncatedOffsetsToTheOrigin) {
+  // The window manager may still be placing the window: read the origin
+  // right before each request.
+  auto origin = [this] {
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_)),
+                          &origin_x_, &origin_y_);
+  };
   gint x = 0, y = 0;
   g_autoptr(FlValue) fractions =
       offsets(fl_value_new_float(10.9), fl_value_new_float(-0.5));
+  origin();
   ASSERT_TRUE(get_drag_start_root_position(window_, fractions, &x, &y));
   EXPECT_EQ(x, origin_x_ + 10);
   EXPECT_EQ(y, origin_y_);
 
   g_autoptr(FlValue) integers =
       offsets(fl_value_new_int(5), fl_value_new_float(-3.99));
+  origin();
   ASSERT_TRUE(get_drag_start_root_position(window_, integers, &x, &y));
   EXPECT_EQ(x, origin_x_ + 5);
   EXPECT_EQ(y, origin_y_ - 3);
@@ -173,6 +197,7 @@ TEST_F(WindowDragTest, StartPointAddsTruncatedOffsetsToTheOrigin) {
   // The largest offset that fits stays within 32 bits when added.
   g_autoptr(FlValue) largest = offsets(fl_value_new_int(G_MAXINT32),
                                        fl_value_new_float(G_MININT32 - 0.5));
+  origin();
   ASSERT_TRUE(get_drag_start_root_position(window_, largest, &x, &y));
   EXPECT_EQ(x, G_MAXINT32);
   EXPECT_EQ(y, origin_y_ >= 0 ? G_MININT32 + origin_y_ : G_MININT32);
@@ -222,6 +247,13 @@ TEST_F(WindowDragTest, RecoveryFinishesAtOnceWhenTheButtonIsUp) {
   EXPECT_EQ(release_.button, 1u);
   EXPECT_EQ(release_.device, seat_pointer());
   EXPECT_EQ(gtk_window_get_focus(window_), GTK_WIDGET(view_));
+}
+
+TEST_F(WindowDragTest, RecoveryPresentsAHiddenRealizedWindow) {
+  gtk_widget_hide(GTK_WIDGET(window_));
+  EXPECT_FALSE(recover_window_input_after_drag(new_recovery(300)));
+  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window_)));
+  EXPECT_EQ(release_.count, 1);
 }
 
 TEST_F(WindowDragTest, RecoveryWatchesAHeldButtonForAtMostItsTicks) {

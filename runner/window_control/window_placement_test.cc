@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runner/window_control/window_manager_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -86,13 +87,9 @@ TEST_F(WindowPlacementTest, EmptyRectangleLeavesTheWindowAlone) {
 
 TEST_F(WindowPlacementTest, CentresOverAShownParent) {
   GtkWindow* parent = make_sized_window(500, 400);
-  gtk_window_move(parent, 200, 150);
-  gtk_widget_show(GTK_WIDGET(parent));
-  ASSERT_TRUE(run_until(
-      [parent] { return gtk_widget_get_mapped(GTK_WIDGET(parent)); }));
-  gint origin_x = 0, origin_y = 0;
-  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(parent)), &origin_x,
-                        &origin_y);
+  ASSERT_TRUE(show_placed_at(parent, 200, 150));
+  const gint origin_x = 200;
+  const gint origin_y = 150;
   gint parent_width = 0, parent_height = 0;
   gtk_window_get_size(parent, &parent_width, &parent_height);
 

@@ -10,9 +10,10 @@ App(args=(), env=None, executable=None, startup_timeout=30)
     build/bundle/ferrow_dadira in the repository) with FL_DEV_ENGINE_SOCKET
     set to a private path, waits until the socket accepts and connects.
     `env` entries override the inherited environment; a value of None removes
-    the variable. On exit: closes the socket, terminates (then kills) the
-    process if it still runs, and fails the test if the process printed a
-    sanitizer report.
+    the variable. On exit: closes every view's window so that the app ends
+    by itself (running its shutdown and, under AddressSanitizer, the leak
+    check), terminates (then kills) it if it still runs, and fails the test
+    if the process printed a sanitizer report.
   .request(op, timeout=10, **fields) -> reply dict (raises TimeoutError)
   .invoke(channel, method, args=None, timeout=10) -> reply dict, e.g.
       {"response": "success", "value": True}
@@ -41,7 +42,7 @@ X11 (through xprop, xwininfo and xdotool; window ids are ints)
 -------------------------------------------------------------
 wait_until(fn, timeout=10, interval=0.05, message=None) -> fn's truthy value,
     AssertionError after the deadline
-xprop(xid, prop) -> the value part of xprop's output as text, None if unset
+xprop(xid, prop) -> the value in xprop's output as text, None if unset
 xprop_values(xid, prop) -> list of the comma-separated values, None if unset
 root_prop(prop) / root_prop_values(prop): the same for the root window
 window_title(xid), map_state(xid) ("IsViewable", "IsUnMapped", ...),
@@ -251,7 +252,22 @@ class App:
         for thread in self._threads:
             thread.join(timeout)
 
+    def _close_windows(self, timeout=15):
+        """Ends the app the way a user would: every view's window closed, so
+        that it runs its shutdown (and, under AddressSanitizer, the leak
+        check). Returns whether it exited."""
+        try:
+            views = self.state()["views"]
+            for view in sorted(views, key=lambda v: v["viewId"], reverse=True):
+                self.request("closeView", viewId=view["viewId"])
+            self.proc.wait(timeout)
+            return True
+        except (AssertionError, OSError, TimeoutError, subprocess.TimeoutExpired):
+            return False
+
     def close(self):
+        if self._sock is not None and self.running():
+            self._close_windows()
         if self._sock is not None:
             try:
                 self._sock.shutdown(socket.SHUT_RDWR)
@@ -455,7 +471,7 @@ def _xid_arg(xid):
 
 
 def _parse_xprop(output, prop):
-    """The value part of one property in xprop's output, None if unset."""
+    """The value of one property in xprop's output, None if unset."""
     for line in output.splitlines():
         if not line.startswith(prop):
             continue
@@ -480,7 +496,7 @@ def _split_values(value):
         return None
     if value == "":
         return []
-    return [part.strip() for part in value.split(",")]
+    return [item.strip() for item in value.split(",")]
 
 
 def xprop(xid, prop):

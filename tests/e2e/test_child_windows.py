@@ -17,6 +17,7 @@ def xdotool(*args):
 
 class ChildWindowsTest(unittest.TestCase):
     def setUp(self):
+        self.view_ids = {}
         self.app = App()
         self.app.start()
         self.addCleanup(self.close_app)
@@ -35,15 +36,23 @@ class ChildWindowsTest(unittest.TestCase):
         return self.app.invoke_value(WINDOW_CONTROL_CHANNEL, method, args)
 
     def open_child(self, title, width=200, height=150):
-        xid = self.app.open_view(title=title, width=width, height=height)["window"]
+        opened = self.app.open_view(title=title, width=width, height=height)
+        xid = opened["window"]
+        self.view_ids[xid] = opened["viewId"]
         wait_until(lambda: window_mapped(xid), message="%s mapped" % title)
         return xid
 
     def wait_size(self, xid, width, height):
+        last = {}
+
         def size():
-            g = geometry(xid)
-            return (g["width"], g["height"]) == (width, height) and g
-        return wait_until(size, message="size %dx%d" % (width, height))
+            last.update(geometry(xid))
+            return (last["width"], last["height"]) == (width, height) and last
+        try:
+            return wait_until(size, message="size %dx%d" % (width, height))
+        except AssertionError as error:
+            raise AssertionError("%s; geometry %r, hints %r, decorated %r" % (
+                error, last, wm_normal_hints(xid), decorated(xid))) from None
 
     def open_prepared_child(self):
         self.call("prepareNextWindowChrome",
@@ -65,32 +74,53 @@ class ChildWindowsTest(unittest.TestCase):
 
     def test_dragging_the_bottom_right_border_resizes(self):
         xid = self.open_prepared_child()
-        start = geometry(xid)
-        x = start["x"] + start["width"] - 3
-        y = start["y"] + start["height"] - 3
-        xdotool("mousemove", x, y)
+        # Put the child's bottom-right corner where the main window, held
+        # above others for a moment after it appears, cannot cover it.
+        screen_width, screen_height = (int(n) for n in subprocess.run(
+            ["xdotool", "getdisplaygeometry"], check=True, timeout=10,
+            capture_output=True, text=True).stdout.split())
+        corner_x, corner_y = screen_width - 60, screen_height - 60
+        main = geometry(self.main)
+        self.assertFalse(main["x"] <= corner_x < main["x"] + main["width"]
+                         and main["y"] <= corner_y < main["y"] + main["height"])
+        left, top = corner_x - 640 + 3, corner_y - 480 + 3
+        xdotool("windowmove", xid, left, top)
+        wait_until(lambda: (geometry(xid)["x"], geometry(xid)["y"]) == (left, top),
+                   message="child moved")
+
+        xdotool("mousemove", corner_x, corner_y)
         xdotool("mousedown", 1)
         # The window manager takes the drag over once the shell has asked it
         # to; keep moving until it resizes.
+        x, y = corner_x, corner_y
         deadline = time.monotonic() + 15
-        while geometry(xid)["width"] < start["width"] + 20:
+        while geometry(xid)["width"] == 640:
             self.assertLess(time.monotonic(), deadline, "no resize")
-            x, y = x + 10, y + 8
+            x, y = min(x + 2, corner_x + 50), min(y + 2, corner_y + 40)
             xdotool("mousemove", x, y)
             time.sleep(0.05)
-        xdotool("mousemove", start["x"] + start["width"] + 100,
-                start["y"] + start["height"] + 80)
+        xdotool("mousemove", corner_x + 50, corner_y + 40)
         xdotool("mouseup", 1)
-        end = self.wait_size(xid, start["width"] + 97, start["height"] + 77)
-        self.assertEqual((end["x"], end["y"]), (start["x"], start["y"]))
+        end = self.wait_size(xid, 640 + 50, 480 + 40)
+        self.assertEqual((end["x"], end["y"]), (left, top))
 
     def test_click_inside_makes_child_active(self):
         xid = self.open_prepared_child()
-        self.call("focusCurrentWindow")
-        wait_until(lambda: active_window() == self.main,
-                   message="main window active")
+        # A newer window takes the focus; click the child where neither it
+        # nor the main window (held above others for a moment) covers it.
+        other = self.open_child("other")
+        wait_until(lambda: active_window() == other, message="other active")
         g = geometry(xid)
-        xdotool("mousemove", g["x"] + g["width"] // 2, g["y"] + g["height"] // 2)
+        others = [geometry(other), geometry(self.main)]
+
+        def covered(x, y):
+            return any(o["x"] <= x < o["x"] + o["width"]
+                       and o["y"] <= y < o["y"] + o["height"] for o in others)
+        candidates = [(g["x"] + dx, g["y"] + dy)
+                      for dx in (40, g["width"] // 2, g["width"] - 160)
+                      for dy in (60, g["height"] // 2, g["height"] - 40)]
+        x, y = next(p for p in candidates if not covered(*p))
+        xdotool("mousemove", x, y)
         xdotool("click", 1)
         wait_until(lambda: active_window() == xid, message="child active")
 
