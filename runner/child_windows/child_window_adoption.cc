@@ -56,7 +56,9 @@ void window_added_cb(GtkApplication* application,
   (void)application;
   MyApplication* self = MY_APPLICATION(user_data);
 
-  if (window != nullptr && self->window != nullptr && window != self->window) {
+  // Once the main window has been built, every other window is a child
+  // window, also after the main window itself has gone.
+  if (window != nullptr && self->main_window_built && window != self->window) {
     schedule_flutter_window_background_retry(window);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_NORMAL);
     gtk_window_set_decorated(window, FALSE);

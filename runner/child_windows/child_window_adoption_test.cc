@@ -86,6 +86,7 @@ class ChildWindowAdoptionTest : public testing::Test {
 
   void reset_application() {
     application_->window = nullptr;
+    application_->main_window_built = FALSE;
     application_->next_window_preferred_width = 0;
     application_->next_window_preferred_height = 0;
     application_->next_window_min_width = 0;
@@ -96,6 +97,8 @@ class ChildWindowAdoptionTest : public testing::Test {
   GtkWindow* make_main_window() {
     GtkWindow* main_window = make_window_with_view();
     application_->window = main_window;
+  application_->main_window_built = TRUE;
+    application_->main_window_built = TRUE;
     gtk_window_set_application(main_window, GTK_APPLICATION(application_));
     return main_window;
   }
@@ -240,6 +243,7 @@ TEST_F(ChildWindowAdoptionTest, PreparedHintsServeExactlyTheNextAddedWindow) {
 TEST_F(ChildWindowAdoptionTest, HintsAreConsumedByTheMainWindowToo) {
   GtkWindow* main_window = make_window_with_view();
   application_->window = main_window;
+  application_->main_window_built = TRUE;
   g_autoptr(FlValue) hints = hints_map(500, 400, 400, 300);
   read_next_window_content_size_hints(application_, hints);
   gtk_window_set_application(main_window, GTK_APPLICATION(application_));
@@ -253,6 +257,16 @@ TEST_F(ChildWindowAdoptionTest, HintsAreConsumedByTheMainWindowToo) {
   Size size = default_size(add_child_window());
   EXPECT_EQ(size.width, 320);
   EXPECT_EQ(size.height, 96);
+}
+
+TEST_F(ChildWindowAdoptionTest, WindowsAddedAfterTheMainWindowWentAreAdopted) {
+  GtkWindow* main_window = make_main_window();
+  gtk_widget_destroy(GTK_WIDGET(main_window));
+  application_->window = nullptr;  // as the main window's destruction does
+  GtkWindow* window = add_child_window();
+  EXPECT_FALSE(gtk_window_get_decorated(window));
+  EXPECT_TRUE(window_tag_is_set(window, kNativeChildWindowResizeHandlerKey));
+  EXPECT_EQ(window_tag_get_int(window, kChildWindowMinWidthKey), 320);
 }
 
 TEST_F(ChildWindowAdoptionTest,

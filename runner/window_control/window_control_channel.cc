@@ -314,10 +314,12 @@ void maximize_window(GtkWindow* window) {
 }
 
 GdkWindowState get_current_window_state(MyApplication* application) {
-  if (application == nullptr || application->window == nullptr) {
+  GtkWindow* window =
+      application != nullptr ? main_window(application) : nullptr;
+  if (window == nullptr) {
     return static_cast<GdkWindowState>(0);
   }
-  return get_window_state(application->window);
+  return get_window_state(window);
 }
 
 GdkWindowState get_window_state(GtkWindow* window) {
