@@ -127,8 +127,7 @@ void my_application_activate(GApplication* application) {
   self->window = window;
   self->view = view;
   self->main_window_built = TRUE;
-  g_signal_connect(window, "destroy", G_CALLBACK(main_window_destroy_cb),
-                   self);
+  g_signal_connect(window, "destroy", G_CALLBACK(main_window_destroy_cb), self);
 
   // Shown and brought forward by the reveal once the view has drawn.
   window_tag_set(window, kWindowPendingActivateAfterInitialFrameKey);
@@ -140,8 +139,8 @@ void my_application_activate(GApplication* application) {
 
   self->window_control_channel = open_channel(view, kWindowControlChannelName);
   fl_method_channel_set_method_call_handler(self->window_control_channel,
-                                            window_control_method_call_cb,
-                                            self, nullptr);
+                                            window_control_method_call_cb, self,
+                                            nullptr);
 
   self->deep_link_channel = open_channel(view, kDeepLinkChannelName);
   if (self->deep_link_channel != nullptr &&

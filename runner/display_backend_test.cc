@@ -13,7 +13,8 @@ namespace {
 // returns GDK_BACKEND afterwards; restores both.
 std::optional<std::string> backend_after(std::optional<std::string> enable,
                                          std::optional<std::string> backend) {
-  g_autofree gchar* saved_enable = g_strdup(g_getenv("FERROW_LINUX_ENABLE_WAYLAND"));
+  g_autofree gchar* saved_enable =
+      g_strdup(g_getenv("FERROW_LINUX_ENABLE_WAYLAND"));
   g_autofree gchar* saved_backend = g_strdup(g_getenv("GDK_BACKEND"));
   auto set = [](const char* name, const std::optional<std::string>& value) {
     if (value) {

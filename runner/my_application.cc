@@ -81,8 +81,7 @@ static void my_application_init(MyApplication* self) {
 
 MyApplication* my_application_new() {
   g_set_prgname(kApplicationId);
-  return MY_APPLICATION(g_object_new(my_application_get_type(),
-                                     "application-id", kApplicationId, "flags",
-                                     G_APPLICATION_HANDLES_COMMAND_LINE,
-                                     nullptr));
+  return MY_APPLICATION(
+      g_object_new(my_application_get_type(), "application-id", kApplicationId,
+                   "flags", G_APPLICATION_HANDLES_COMMAND_LINE, nullptr));
 }

@@ -18,8 +18,8 @@ int run_command_line(MyApplication* app, std::vector<const char*> argv) {
   argv.push_back(nullptr);
   GVariant* arguments = g_variant_new_bytestring_array(argv.data(), -1);
   g_autoptr(GApplicationCommandLine) command_line =
-      G_APPLICATION_COMMAND_LINE(g_object_new(
-          G_TYPE_APPLICATION_COMMAND_LINE, "arguments", arguments, nullptr));
+      G_APPLICATION_COMMAND_LINE(g_object_new(G_TYPE_APPLICATION_COMMAND_LINE,
+                                              "arguments", arguments, nullptr));
   return G_APPLICATION_GET_CLASS(app)->command_line(G_APPLICATION(app),
                                                     command_line);
 }
@@ -73,13 +73,15 @@ class ApplicationTest : public ::testing::Test {
     std::vector<std::string> out;
     for (size_t i = 0; i < fl_value_get_length(history); i++) {
       FlValue* call = fl_value_get_list_value(history, i);
-      if (g_strcmp0(fl_value_get_string(fl_value_lookup_string(call, "channel")),
-                    channel) != 0) {
+      if (g_strcmp0(
+              fl_value_get_string(fl_value_lookup_string(call, "channel")),
+              channel) != 0) {
         continue;
       }
       const char* name =
           fl_value_get_string(fl_value_lookup_string(call, "method"));
-      if (method != nullptr && g_strcmp0(name, method) != 0) continue;
+      if (method != nullptr && g_strcmp0(name, method) != 0)
+        continue;
       FlValue* args = fl_value_lookup_string(call, "args");
       out.emplace_back(fl_value_get_type(args) == FL_VALUE_TYPE_STRING
                            ? fl_value_get_string(args)
@@ -124,9 +126,9 @@ TEST(ApplicationDispose, UnstartedObjectAndRepeatedDisposeAreSafe) {
 TEST_F(ApplicationTest, FirstLaunchHandsEveryArgumentToTheEntryPoint) {
   first_launch({"/opt/ferrow/ferrow_dadira", "alpha", "ferrow-dadira:open/1",
                 "--pid=7"});
-  EXPECT_EQ(strv(app_->dart_entrypoint_arguments),
-            (std::vector<std::string>{"alpha", "ferrow-dadira:open/1",
-                                      "--pid=7"}));
+  EXPECT_EQ(
+      strv(app_->dart_entrypoint_arguments),
+      (std::vector<std::string>{"alpha", "ferrow-dadira:open/1", "--pid=7"}));
   EXPECT_EQ(strv(fl_dev_engine_get_entrypoint_arguments(engine_)),
             strv(app_->dart_entrypoint_arguments));
   EXPECT_TRUE(deep_links_sent().empty());
@@ -143,8 +145,8 @@ TEST_F(ApplicationTest, FirstLaunchWithOnlyTheProgramPathGivesAnEmptyVector) {
 
 TEST_F(ApplicationTest, LaterLaunchSendsOnlyTheFirstDeepLinkWhole) {
   first_launch({"ferrow_dadira"});
-  EXPECT_EQ(run_command_line(app_, {"ferrow_dadira", "plain", "",
-                                    "--pid=4242", "ferrow-dadira:x"}),
+  EXPECT_EQ(run_command_line(app_, {"ferrow_dadira", "plain", "", "--pid=4242",
+                                    "ferrow-dadira:x"}),
             0);
   EXPECT_EQ(deep_links_sent(), (std::vector<std::string>{"--pid=4242"}));
   EXPECT_EQ(toplevel_count(), 1u);
@@ -164,9 +166,9 @@ TEST_F(ApplicationTest, LaterLaunchMatchesPrefixesByteForByte) {
   run_command_line(app_, {"ferrow_dadira", "--extend-id=def"});
   run_command_line(app_, {"ferrow_dadira", "--market-extension-id=g"});
   EXPECT_EQ(deep_links_sent(),
-            (std::vector<std::string>{"ferrow-dadira:", "--pid=",
-                                      "--extension-id=abc", "--extend-id=def",
-                                      "--market-extension-id=g"}));
+            (std::vector<std::string>{
+                "ferrow-dadira:", "--pid=", "--extension-id=abc",
+                "--extend-id=def", "--market-extension-id=g"}));
   EXPECT_TRUE(is_deep_link("--extension-id="));
   EXPECT_TRUE(is_deep_link("--extend-id="));
   EXPECT_FALSE(is_deep_link("--extend-i"));

@@ -97,7 +97,7 @@ class ChildWindowAdoptionTest : public testing::Test {
   GtkWindow* make_main_window() {
     GtkWindow* main_window = make_window_with_view();
     application_->window = main_window;
-  application_->main_window_built = TRUE;
+    application_->main_window_built = TRUE;
     application_->main_window_built = TRUE;
     gtk_window_set_application(main_window, GTK_APPLICATION(application_));
     return main_window;

@@ -4,6 +4,7 @@
 #include "runner/child_windows/native_resize_border.h"
 
 #include "runner/presentation/initial_frame_reveal.h"
+#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"
@@ -13,18 +14,6 @@ namespace {
 constexpr gint32 kNativeChildWindowResizeBorderWidth = 8;
 constexpr gint kTitleBarControlAreaHeight = 40;
 constexpr gint kTitleBarControlAreaWidth = 152;
-
-// A held reference keeps the object, but a destroyed window is dropped from
-// the toplevels; such a window must not be focused or resized.
-bool is_live_window(GtkWindow* window) {
-  if (window == nullptr || gtk_widget_in_destruction(GTK_WIDGET(window))) {
-    return false;
-  }
-  GList* toplevels = gtk_window_list_toplevels();
-  const bool live = g_list_find(toplevels, window) != nullptr;
-  g_list_free(toplevels);
-  return live;
-}
 
 // The window's root origin and size; false when either is unknown.
 bool get_window_frame(GtkWindow* window,
@@ -158,7 +147,7 @@ gboolean native_child_window_resize_button_press_cb(GtkWidget* widget,
   auto* data = static_cast<NativeChildWindowResizeData*>(user_data);
   if (event == nullptr || data == nullptr || event->type != GDK_BUTTON_PRESS ||
       event->button != 1 || data->window == nullptr ||
-      !is_live_window(data->window)) {
+      !window_is_alive(data->window)) {
     return FALSE;
   }
   GtkWindow* window = data->window;
@@ -199,7 +188,7 @@ gboolean native_child_window_button_release_focus_cb(GtkWidget* widget,
   auto* data = static_cast<NativeChildWindowResizeData*>(user_data);
   if (event == nullptr || event->button != 1 || data == nullptr ||
       event->type != GDK_BUTTON_RELEASE || data->window == nullptr ||
-      !is_live_window(data->window)) {
+      !window_is_alive(data->window)) {
     return FALSE;
   }
   if (is_native_child_window_title_bar_control_area(data->window, event->x_root,
@@ -243,7 +232,7 @@ bool is_native_child_window_title_bar_control_area(GtkWindow* window,
 
 void focus_child_window_after_button_event(GtkWindow* window,
                                            guint32 event_time) {
-  if (!is_live_window(window)) {
+  if (!window_is_alive(window)) {
     return;
   }
 

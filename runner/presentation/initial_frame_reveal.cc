@@ -4,6 +4,7 @@
 // an activation waited for it.
 #include "runner/presentation/initial_frame_reveal.h"
 
+#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"

@@ -8,6 +8,7 @@
 #endif
 
 #include "runner/presentation/initial_frame_reveal.h"
+#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
 
@@ -66,19 +67,6 @@ void deferred_window_focus_data_free(gpointer data) {
 
 void deferred_window_show_closure_data_free(gpointer data, GClosure*) {
   deferred_window_show_data_free(data);
-}
-
-bool window_is_alive(GtkWindow* window) {
-  if (window == nullptr || !GTK_IS_WINDOW(window) ||
-      gtk_widget_in_destruction(GTK_WIDGET(window))) {
-    return false;
-  }
-  // A window leaves the toplevel list when it is destroyed, and never comes
-  // back to it.
-  GList* toplevels = gtk_window_list_toplevels();
-  const bool alive = g_list_find(toplevels, window) != nullptr;
-  g_list_free(toplevels);
-  return alive;
 }
 
 void set_window_opacity(GtkWindow* window, double opacity) {

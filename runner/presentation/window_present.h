@@ -25,11 +25,6 @@ void deferred_window_show_data_free(gpointer data);
 void deferred_window_focus_data_free(gpointer data);
 void deferred_window_show_closure_data_free(gpointer data, GClosure* closure);
 
-// Whether deferred work may still act on `window`: false once the window has
-// been destroyed (the work's own reference keeps the object, not the window,
-// alive), so that a closed window is never shown, presented or restyled.
-bool window_is_alive(GtkWindow* window);
-
 // Sets the window's opacity so that the window manager sees it too, whether
 // or not the window is realized yet (GTK alone passes it on only when it
 // changes while realized).

@@ -5,9 +5,9 @@
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/child_windows/native_resize_border.h"
 #include "runner/presentation/initial_frame_reveal.h"
+#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
-#include "runner/window_control/live_window.h"
 #include "runner/window_control/window_drag.h"
 #include "runner/window_control/window_placement.h"
 #include "runner/window_frame_plugin.h"
@@ -301,7 +301,7 @@ void window_control_method_call_cb(FlMethodChannel* /* channel */,
 gboolean hide_window_idle(gpointer window) {
   GtkWindow* target = GTK_WINDOW(window);
   // A window destroyed meanwhile is left alone; only the reference goes.
-  if (is_live_window(target)) {
+  if (window_is_alive(target)) {
     gtk_widget_hide(GTK_WIDGET(target));
   }
   g_object_unref(target);

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
+#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
-#include "runner/window_control/live_window.h"
 
 namespace {
 
@@ -78,14 +78,19 @@ GdkDevice* default_pointer() {
   return seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr;
 }
 
-// The pointer in root coordinates; false when it cannot be had.
+// The pointer in root coordinates; false when it cannot be had. GDK fills
+// the position and the mask whatever window lies under the pointer, and
+// names that window only when it is one of its own children of the root:
+// under a reparenting window manager the pointer is over a frame GDK does not
+// know, which must not count as a failed query.
 bool query_root_pointer(gint* x, gint* y, GdkModifierType* mask) {
   GdkDevice* pointer = default_pointer();
   GdkWindow* root = gdk_get_default_root_window();
   if (pointer == nullptr || root == nullptr) {
     return false;
   }
-  return gdk_window_get_device_position(root, pointer, x, y, mask) != nullptr;
+  gdk_window_get_device_position(root, pointer, x, y, mask);
+  return true;
 }
 
 // The current event's time, else the monotonic clock in milliseconds.
@@ -139,7 +144,8 @@ void send_button_release(GtkWidget* target,
 // where the pointer was last seen, and keyboard focus.
 void finish_window_drag(WindowDragRecoveryData* recovery) {
   GtkWindow* window = recovery->window;
-  if (!is_live_window(window) || !gtk_widget_get_realized(GTK_WIDGET(window))) {
+  if (!window_is_alive(window) ||
+      !gtk_widget_get_realized(GTK_WIDGET(window))) {
     return;
   }
   gtk_window_present(window);
@@ -256,7 +262,7 @@ gboolean recover_window_input_after_drag(gpointer data) {
     recovery->root_y = y;
     // A window destroyed meanwhile has nothing left to recover.
     if ((mask & GDK_BUTTON1_MASK) != 0 && ticks >= 2 &&
-        is_live_window(recovery->window)) {
+        window_is_alive(recovery->window)) {
       return G_SOURCE_CONTINUE;
     }
   }

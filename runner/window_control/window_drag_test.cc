@@ -88,10 +88,7 @@ class WindowDragTest : public ::testing::Test {
     }
     g_signal_connect(target_, "button-release-event",
                      G_CALLBACK(record_release_cb), &release_);
-    // GDK answers a pointer query on the root window only while the pointer
-    // is over a window of its own that is a direct child of the root; the
-    // window manager reparents managed windows into its frames, so the
-    // pointer rests on an unmanaged popup.
+    // The pointer rests on an unmanaged popup, away from the window moved.
     pad_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_POPUP));
     gtk_window_set_default_size(pad_, 100, 100);
     gtk_window_move(pad_, 700, 600);
@@ -225,6 +222,27 @@ TEST_F(WindowDragTest, StartPointUsesThePointerWithoutUsableOffsets) {
       fl_value_unref(cases[i]);
     }
   }
+}
+
+// Under a reparenting window manager the pointer mostly rests on frames GDK
+// does not know; the pointer is still where the move starts.
+TEST_F(WindowDragTest, StartPointUsesThePointerOverAManagedWindow) {
+  gint origin_x = 0, origin_y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_)), &origin_x,
+                        &origin_y);
+  const gint target_x = origin_x + 5;
+  const gint target_y = origin_y + 5;
+  ASSERT_TRUE(xdotool("mousemove " + std::to_string(target_x) + " " +
+                      std::to_string(target_y)));
+  ASSERT_TRUE(run_until([&] {
+    gint x = 0, y = 0;
+    gdk_device_get_position(seat_pointer(), nullptr, &x, &y);
+    return x == target_x && y == target_y;
+  }));
+  gint x = 0, y = 0;
+  EXPECT_TRUE(get_drag_start_root_position(window_, nullptr, &x, &y));
+  EXPECT_EQ(x, target_x);
+  EXPECT_EQ(y, target_y);
 }
 
 TEST_F(WindowDragTest, RecoveryFinishesAtOnceWhenTheButtonIsUp) {

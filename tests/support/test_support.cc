@@ -60,8 +60,7 @@ MyApplication* make_test_application() {
   g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", TRUE);
   g_autoptr(GError) error = nullptr;
   if (!g_application_register(G_APPLICATION(application), nullptr, &error)) {
-    g_printerr("Registering the test application failed: %s\n",
-               error->message);
+    g_printerr("Registering the test application failed: %s\n", error->message);
   }
   if (bus != nullptr) {
     g_setenv("DBUS_SESSION_BUS_ADDRESS", bus, TRUE);
@@ -100,7 +99,8 @@ LogCapture::LogCapture(GLogLevelFlags levels) : levels_(levels) {
 }
 
 LogCapture::~LogCapture() {
-  if (current_capture == this) current_capture = nullptr;
+  if (current_capture == this)
+    current_capture = nullptr;
 }
 
 GLogWriterOutput LogCapture::Writer(GLogLevelFlags level,
@@ -125,7 +125,8 @@ GLogWriterOutput LogCapture::Writer(GLogLevelFlags level,
 
 bool LogCapture::contains(const std::string& text) const {
   for (const auto& entry : entries_) {
-    if (entry.message.find(text) != std::string::npos) return true;
+    if (entry.message.find(text) != std::string::npos)
+      return true;
   }
   return false;
 }
@@ -133,7 +134,8 @@ bool LogCapture::contains(const std::string& text) const {
 size_t LogCapture::count(GLogLevelFlags level) const {
   size_t n = 0;
   for (const auto& entry : entries_) {
-    if ((entry.level & level) != 0) n++;
+    if ((entry.level & level) != 0)
+      n++;
   }
   return n;
 }
