@@ -2,11 +2,10 @@
 // "PrepareForSleep" signal.
 #include "runner/keep_alive/sleep_notifications.h"
 
+#include "runner/keep_alive/bus_connection.h"
+
 namespace {
 
-constexpr char kLogindBusName[] = "org.freedesktop.login1";
-constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
-constexpr char kLogindManagerInterface[] = "org.freedesktop.login1.Manager";
 constexpr char kPrepareForSleepSignal[] = "PrepareForSleep";
 
 constexpr char kSystemWillSleepMethod[] = "systemWillSleep";
@@ -21,17 +20,11 @@ void ensure_sleep_signal_subscription(MyApplication* application) {
     return;
   }
 
-  if (application->system_bus == nullptr) {
-    g_autoptr(GError) error = nullptr;
-    application->system_bus =
-        g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-    if (application->system_bus == nullptr) {
-      // Left unsubscribed; the next "startKeepAlive" tries again.
-      g_log(nullptr, G_LOG_LEVEL_WARNING,
-            "Failed to connect system bus for sleep signals: %s",
-            error != nullptr ? error->message : "unknown error");
-      return;
-    }
+  // Left unsubscribed without a bus; the next "startKeepAlive" tries again.
+  if (!ensure_bus_connection(
+          &application->system_bus, G_BUS_TYPE_SYSTEM,
+          "Failed to connect system bus for sleep signals")) {
+    return;
   }
 
   // No destroy notifier: dispose unsubscribes before the application goes.

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "runner/keep_alive/bus_connection.h"
 #include "runner/keep_alive/sleep_notifications.h"
 
 namespace {
@@ -15,9 +16,6 @@ constexpr char kStartKeepAliveMethod[] = "startKeepAlive";
 constexpr char kStopKeepAliveMethod[] = "stopKeepAlive";
 constexpr char kIsKeepAliveActiveMethod[] = "isKeepAliveActive";
 
-constexpr char kLogindBusName[] = "org.freedesktop.login1";
-constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
-constexpr char kLogindManagerInterface[] = "org.freedesktop.login1.Manager";
 constexpr char kLogindInhibitMethod[] = "Inhibit";
 
 constexpr char kScreenSaverBusName[] = "org.freedesktop.ScreenSaver";
@@ -32,10 +30,6 @@ constexpr char kInhibitWhy[] =
     "Keep blueprint runtime active while TarnGlass is open.";
 constexpr char kInhibitMode[] = "block";
 
-const gchar* error_reason(const GError* error) {
-  return error != nullptr ? error->message : "unknown error";
-}
-
 gboolean is_keep_alive_active(MyApplication* application) {
   return application->sleep_inhibit_fd >= 0 ||
          application->screensaver_inhibit_cookie != 0;
@@ -44,16 +38,10 @@ gboolean is_keep_alive_active(MyApplication* application) {
 // Asks logind for a blocking sleep inhibitor; true when its descriptor is
 // held in sleep_inhibit_fd.
 gboolean acquire_sleep_inhibitor(MyApplication* application) {
-  if (application->system_bus == nullptr) {
-    g_autoptr(GError) error = nullptr;
-    application->system_bus =
-        g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-    if (application->system_bus == nullptr) {
-      g_log(nullptr, G_LOG_LEVEL_WARNING,
-            "Failed to connect system bus for sleep inhibit: %s",
-            error_reason(error));
-      return FALSE;
-    }
+  if (!ensure_bus_connection(
+          &application->system_bus, G_BUS_TYPE_SYSTEM,
+          "Failed to connect system bus for sleep inhibit")) {
+    return FALSE;
   }
 
   g_autoptr(GError) error = nullptr;
@@ -91,16 +79,10 @@ gboolean acquire_sleep_inhibitor(MyApplication* application) {
 
 // Asks the screen saver for an inhibit; true when a non-zero cookie is held.
 gboolean acquire_screensaver_inhibit(MyApplication* application) {
-  if (application->session_bus == nullptr) {
-    g_autoptr(GError) error = nullptr;
-    application->session_bus =
-        g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (application->session_bus == nullptr) {
-      g_log(nullptr, G_LOG_LEVEL_WARNING,
-            "Failed to connect session bus for screensaver inhibit: %s",
-            error_reason(error));
-      return FALSE;
-    }
+  if (!ensure_bus_connection(
+          &application->session_bus, G_BUS_TYPE_SESSION,
+          "Failed to connect session bus for screensaver inhibit")) {
+    return FALSE;
   }
 
   g_autoptr(GError) error = nullptr;
