@@ -99,9 +99,14 @@ class NativeResizeBorderTest : public testing::Test {
  protected:
   void TearDown() override { destroy_all_toplevels(); }
 
-  // A shown 400 × 300 child window.
-  GtkWindow* make_child_window() {
+  // A shown 400 × 300 child window. An unmanaged one stays exactly where it
+  // is put: the window manager neither moves it nor carries out the resizes
+  // its border presses ask for, which would race with the next press.
+  GtkWindow* make_child_window(bool managed = true) {
     GtkWindow* window = make_window_with_view();
+    if (!managed) {
+      window = make_unmanaged_window_with_view(window);
+    }
     gtk_window_set_default_size(window, 400, 300);
     gtk_widget_show(GTK_WIDGET(window));
     // The window manager has placed it once it is below its title bar.
@@ -115,6 +120,19 @@ class NativeResizeBorderTest : public testing::Test {
     }));
     schedule_native_child_window_resize_handler(window);
     return window;
+  }
+
+  // Trades a toplevel holding a view for a popup holding the same view.
+  static GtkWindow* make_unmanaged_window_with_view(GtkWindow* toplevel) {
+    GtkWidget* view = GTK_WIDGET(find_fl_view(GTK_WIDGET(toplevel)));
+    g_object_ref(view);
+    gtk_container_remove(GTK_CONTAINER(toplevel), view);
+    gtk_widget_destroy(GTK_WIDGET(toplevel));
+    GtkWindow* popup = GTK_WINDOW(gtk_window_new(GTK_WINDOW_POPUP));
+    gtk_container_add(GTK_CONTAINER(popup), view);
+    g_object_unref(view);
+    gtk_window_move(popup, 120, 90);
+    return popup;
   }
 
   // The window manager may still move a new window; read where it is now.
@@ -188,7 +206,7 @@ TEST_F(NativeResizeBorderTest, EdgeChoiceIn400By300Window) {
 }
 
 TEST_F(NativeResizeBorderTest, PressesConsumedOnlyOnTheBorderOutsideControls) {
-  GtkWindow* window = make_child_window();
+  GtkWindow* window = make_child_window(/*managed=*/false);
   guint32 time = 1000;
   for (Point border :
        {Point{3, 3}, Point{396, 296}, Point{200, 3}, Point{3, 296},
