@@ -7,8 +7,6 @@
 #include "runner/command_line.h"
 #include "runner/keep_alive/system_keep_alive.h"
 
-const char kApplicationId[] = "dev.ferrow.FerrowDadira";
-
 G_DEFINE_TYPE(MyApplication, my_application, GTK_TYPE_APPLICATION)
 
 static void my_application_startup(GApplication* application) {

@@ -42,8 +42,12 @@ struct _MyApplication {
   gboolean main_window_built;
 };
 
+namespace {
+
 // The reverse-DNS identifier, used as program name and "application-id".
-extern const char kApplicationId[];
+constexpr char kApplicationId[] = "dev.ferrow.FerrowDadira";
+
+}  // namespace
 
 MyApplication* my_application_new();
 

@@ -32,8 +32,8 @@ gint32 read_size_hint(FlValue* args, const char* key) {
   return static_cast<gint32>(read_int_argument(args, key, 0));
 }
 
-// A window the sweeps treat as a child: of this application (or of none),
-// and not the main window.
+// Whether the sweeps may touch the window: it is of this application or of
+// none. The callers tell the main window apart themselves.
 bool belongs_to_application(MyApplication* self, GtkWindow* window) {
   GtkApplication* owner = gtk_window_get_application(window);
   return owner == nullptr || owner == GTK_APPLICATION(self);
@@ -86,18 +86,23 @@ void window_added_cb(GtkApplication* application,
   self->next_window_min_height = 0;
 }
 
+ChildWindowSizeHints read_child_window_size_hints(FlValue* args) {
+  return {read_size_hint(args, kPreferredWidthArgument),
+          read_size_hint(args, kPreferredHeightArgument),
+          read_size_hint(args, kMinWidthArgument),
+          read_size_hint(args, kMinHeightArgument)};
+}
+
 void read_next_window_content_size_hints(MyApplication* application,
                                          FlValue* args) {
   if (application == nullptr) {
     return;
   }
-  application->next_window_preferred_width =
-      read_size_hint(args, kPreferredWidthArgument);
-  application->next_window_preferred_height =
-      read_size_hint(args, kPreferredHeightArgument);
-  application->next_window_min_width = read_size_hint(args, kMinWidthArgument);
-  application->next_window_min_height =
-      read_size_hint(args, kMinHeightArgument);
+  const ChildWindowSizeHints hints = read_child_window_size_hints(args);
+  application->next_window_preferred_width = hints.preferred_width;
+  application->next_window_preferred_height = hints.preferred_height;
+  application->next_window_min_width = hints.min_width;
+  application->next_window_min_height = hints.min_height;
 }
 
 void apply_child_window_content_size_hints(GtkWindow* window,

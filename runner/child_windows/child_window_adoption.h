@@ -19,6 +19,17 @@ struct ChildWindowStabilizationData {
 void window_added_cb(GtkApplication* application,
                      GtkWindow* window,
                      gpointer user_data);
+// The four content size hints of a method call's arguments: the low 32 bits
+// of "preferredWidth", "preferredHeight", "minWidth" and "minHeight", each 0
+// when missing.
+struct ChildWindowSizeHints {
+  gint32 preferred_width;
+  gint32 preferred_height;
+  gint32 min_width;
+  gint32 min_height;
+};
+ChildWindowSizeHints read_child_window_size_hints(FlValue* args);
+
 void read_next_window_content_size_hints(MyApplication* application,
                                          FlValue* args);
 void apply_child_window_content_size_hints(GtkWindow* window,

@@ -35,13 +35,18 @@ GtkWidget* drawing_area_of(GtkWindow* window) {
 
 // Shows `window` at width × height and waits until the window manager has
 // mapped it at that size.
+// Shows the window and waits until the window manager has mapped it at that
+// size: a default size changed before then would still count.
 bool show_at_size(GtkWindow* window, gint width, gint height) {
   gtk_window_set_default_size(window, width, height);
   gtk_widget_show(GTK_WIDGET(window));
   return run_until([&] {
     Size size = current_size(window);
-    return gtk_widget_get_mapped(GTK_WIDGET(window)) && size.width == width &&
-           size.height == height;
+    GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+    return gdk_window != nullptr &&
+           (gdk_window_get_state(gdk_window) & GDK_WINDOW_STATE_WITHDRAWN) ==
+               0 &&
+           size.width == width && size.height == height;
   });
 }
 
@@ -97,7 +102,6 @@ class ChildWindowAdoptionTest : public testing::Test {
   GtkWindow* make_main_window() {
     GtkWindow* main_window = make_window_with_view();
     application_->window = main_window;
-    application_->main_window_built = TRUE;
     application_->main_window_built = TRUE;
     gtk_window_set_application(main_window, GTK_APPLICATION(application_));
     return main_window;

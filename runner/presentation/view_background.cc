@@ -6,7 +6,6 @@
 
 #include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
-#include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"
 
 namespace {

@@ -64,10 +64,6 @@ constexpr char kChildViewIdArgument[] = "childViewId";
 constexpr char kParentViewIdArgument[] = "parentViewId";
 constexpr char kFullscreenArgument[] = "fullscreen";
 constexpr char kShowSystemTitleBarArgument[] = "showSystemTitleBar";
-constexpr char kPreferredWidthArgument[] = "preferredWidth";
-constexpr char kPreferredHeightArgument[] = "preferredHeight";
-constexpr char kMinWidthArgument[] = "minWidth";
-constexpr char kMinHeightArgument[] = "minHeight";
 
 // How a matched row answers.
 enum class Answer { kNull, kBool };
@@ -89,11 +85,6 @@ GtkWindow* window_by_argument(MyApplication* self,
 
 GtkWindow* target_window(MyApplication* self, FlValue* args) {
   return window_by_argument(self, args, kTargetViewIdArgument);
-}
-
-// Size hints travel as 32-bit values; a wider integer keeps its low bits.
-gint32 read_size_argument(FlValue* args, const char* key) {
-  return static_cast<gint32>(read_int_argument(args, key, 0));
 }
 
 bool window_state_has(GtkWindow* window, GdkWindowState bit) {
@@ -143,11 +134,10 @@ void configure_window_chrome(MyApplication* self, FlValue* args) {
     defer_window_reveal_until_initial_frame(window);
   }
 
-  apply_child_window_content_size_hints(
-      window, read_size_argument(args, kPreferredWidthArgument),
-      read_size_argument(args, kPreferredHeightArgument),
-      read_size_argument(args, kMinWidthArgument),
-      read_size_argument(args, kMinHeightArgument));
+  const ChildWindowSizeHints hints = read_child_window_size_hints(args);
+  apply_child_window_content_size_hints(window, hints.preferred_width,
+                                        hints.preferred_height, hints.min_width,
+                                        hints.min_height);
   stabilize_child_window_initial_frame(self, window);
 
   // A child window keeps the chrome set above whatever the flag says.
