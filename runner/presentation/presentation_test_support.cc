@@ -5,6 +5,9 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 ::Window x_window_of(GtkWindow* window) {
@@ -19,54 +22,53 @@ Display* x_display() {
   return gdk_x11_display_get_xdisplay(gdk_display_get_default());
 }
 
+// A property of the window's X window as the server has it now; format-32
+// items only (Xlib hands those over as longs).
+struct XProperty {
+  bool present = false;
+  Atom type = None;
+  int format = 0;
+  std::vector<unsigned long> items;
+};
+
+XProperty read_x_property(GtkWindow* window, const char* name) {
+  XProperty property;
+  ::Window xid = x_window_of(window);
+  if (xid == 0) {
+    return property;
+  }
+  gdk_display_flush(gdk_display_get_default());
+  unsigned long n_items = 0;
+  unsigned long bytes_after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(x_display(), xid,
+                         XInternAtom(x_display(), name, False), 0, 64, False,
+                         AnyPropertyType, &property.type, &property.format,
+                         &n_items, &bytes_after, &data) == Success) {
+    property.present = property.type != None;
+    if (property.format == 32) {
+      auto* longs = reinterpret_cast<unsigned long*>(data);
+      property.items.assign(longs, longs + n_items);
+    }
+  }
+  if (data != nullptr) {
+    XFree(data);
+  }
+  return property;
+}
+
 }  // namespace
 
 gint64 window_manager_opacity(GtkWindow* window) {
-  ::Window xid = x_window_of(window);
-  if (xid == 0) {
+  const XProperty opacity = read_x_property(window, "_NET_WM_WINDOW_OPACITY");
+  if (opacity.type != XA_CARDINAL || opacity.items.size() != 1) {
     return -1;
   }
-  gdk_display_flush(gdk_display_get_default());
-  Atom type = None;
-  int format = 0;
-  unsigned long n_items = 0;
-  unsigned long bytes_after = 0;
-  unsigned char* data = nullptr;
-  Atom atom = XInternAtom(x_display(), "_NET_WM_WINDOW_OPACITY", False);
-  gint64 result = -1;
-  if (XGetWindowProperty(x_display(), xid, atom, 0, 1, False, XA_CARDINAL,
-                         &type, &format, &n_items, &bytes_after,
-                         &data) == Success &&
-      type == XA_CARDINAL && format == 32 && n_items == 1) {
-    // Xlib hands format-32 items over as longs.
-    result = static_cast<guint32>(reinterpret_cast<unsigned long*>(data)[0]);
-  }
-  if (data != nullptr) {
-    XFree(data);
-  }
-  return result;
+  return static_cast<guint32>(opacity.items[0]);
 }
 
 bool x_window_has_property(GtkWindow* window, const char* property) {
-  ::Window xid = x_window_of(window);
-  if (xid == 0) {
-    return false;
-  }
-  gdk_display_flush(gdk_display_get_default());
-  Atom type = None;
-  int format = 0;
-  unsigned long n_items = 0;
-  unsigned long bytes_after = 0;
-  unsigned char* data = nullptr;
-  Atom atom = XInternAtom(x_display(), property, False);
-  bool present = XGetWindowProperty(x_display(), xid, atom, 0, 1, False,
-                                    AnyPropertyType, &type, &format, &n_items,
-                                    &bytes_after, &data) == Success &&
-                 type != None;
-  if (data != nullptr) {
-    XFree(data);
-  }
-  return present;
+  return read_x_property(window, property).present;
 }
 
 void x_window_delete_property(GtkWindow* window, const char* property) {
@@ -84,31 +86,11 @@ bool window_state_has(GtkWindow* window, GdkWindowState state) {
 }
 
 bool window_manager_keeps_above(GtkWindow* window) {
-  ::Window xid = x_window_of(window);
-  if (xid == 0) {
-    return false;
-  }
-  gdk_display_flush(gdk_display_get_default());
-  Atom type = None;
-  int format = 0;
-  unsigned long n_items = 0;
-  unsigned long bytes_after = 0;
-  unsigned char* data = nullptr;
-  Atom state = XInternAtom(x_display(), "_NET_WM_STATE", False);
-  Atom above = XInternAtom(x_display(), "_NET_WM_STATE_ABOVE", False);
-  bool found = false;
-  if (XGetWindowProperty(x_display(), xid, state, 0, 64, False, XA_ATOM, &type,
-                         &format, &n_items, &bytes_after, &data) == Success &&
-      type == XA_ATOM && format == 32) {
-    auto* atoms = reinterpret_cast<Atom*>(data);
-    for (unsigned long i = 0; i < n_items; i++) {
-      found = found || atoms[i] == above;
-    }
-  }
-  if (data != nullptr) {
-    XFree(data);
-  }
-  return found;
+  const XProperty state = read_x_property(window, "_NET_WM_STATE");
+  const Atom above = XInternAtom(x_display(), "_NET_WM_STATE_ABOVE", False);
+  return state.type == XA_ATOM &&
+         std::find(state.items.begin(), state.items.end(), above) !=
+             state.items.end();
 }
 
 gint64 elapsed_ms(gint64 start_us) {
