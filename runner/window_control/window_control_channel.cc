@@ -14,59 +14,29 @@
 
 namespace {
 
-constexpr char kFocusCurrentWindowMethod[] = "focusCurrentWindow";
-constexpr char kCloseCurrentWindowMethod[] = "closeCurrentWindow";
-constexpr char kCloseWindowByViewIdMethod[] = "closeWindowByViewId";
-constexpr char kHideWindowByViewIdMethod[] = "hideWindowByViewId";
-constexpr char kMinimizeCurrentWindowMethod[] = "minimizeCurrentWindow";
-constexpr char kMinimizeWindowByViewIdMethod[] = "minimizeWindowByViewId";
-constexpr char kMaximizeCurrentWindowMethod[] = "maximizeCurrentWindow";
-constexpr char kMaximizeWindowByViewIdMethod[] = "maximizeWindowByViewId";
-constexpr char kUnmaximizeCurrentWindowMethod[] = "unmaximizeCurrentWindow";
-constexpr char kUnmaximizeWindowByViewIdMethod[] = "unmaximizeWindowByViewId";
-constexpr char kCenterCurrentWindowRestoreBoundsMethod[] =
-    "centerCurrentWindowRestoreBounds";
-constexpr char kCenterWindowRestoreBoundsByViewIdMethod[] =
-    "centerWindowRestoreBoundsByViewId";
-constexpr char kIsCurrentWindowMaximizedMethod[] = "isCurrentWindowMaximized";
-constexpr char kIsWindowMaximizedByViewIdMethod[] = "isWindowMaximizedByViewId";
-constexpr char kSetCurrentWindowFullscreenMethod[] =
-    "setCurrentWindowFullscreen";
-constexpr char kSetWindowFullscreenByViewIdMethod[] =
-    "setWindowFullscreenByViewId";
-constexpr char kIsCurrentWindowFullscreenMethod[] = "isCurrentWindowFullscreen";
-constexpr char kIsWindowFullscreenByViewIdMethod[] =
-    "isWindowFullscreenByViewId";
-constexpr char kStartCurrentWindowDragMethod[] = "startCurrentWindowDrag";
-constexpr char kStartWindowDragByViewIdMethod[] = "startWindowDragByViewId";
-constexpr char kStartCurrentWindowResizeMethod[] = "startCurrentWindowResize";
-constexpr char kStartWindowResizeByViewIdMethod[] = "startWindowResizeByViewId";
-constexpr char kUpdateCurrentWindowDragMethod[] = "updateCurrentWindowDrag";
-constexpr char kUpdateWindowDragByViewIdMethod[] = "updateWindowDragByViewId";
-constexpr char kEndWindowDragMethod[] = "endWindowDrag";
-constexpr char kCenterWindowOnCurrentScreenMethod[] =
-    "centerWindowOnCurrentScreen";
-constexpr char kCenterWindowOnParentByViewIdMethod[] =
-    "centerWindowOnParentByViewId";
-constexpr char kPrepareNextWindowSpawnOnCurrentScreenMethod[] =
-    "prepareNextWindowSpawnOnCurrentScreen";
-constexpr char kPrepareNextWindowSpawnOnParentByViewIdMethod[] =
-    "prepareNextWindowSpawnOnParentByViewId";
-constexpr char kPrepareNextWindowChromeMethod[] = "prepareNextWindowChrome";
-constexpr char kActivateWindowByViewIdMethod[] = "activateWindowByViewId";
-constexpr char kBindChildWindowToParentByViewIdMethod[] =
-    "bindChildWindowToParentByViewId";
-constexpr char kConfigureWindowChromeByViewIdMethod[] =
-    "configureWindowChromeByViewId";
-
 constexpr char kTargetViewIdArgument[] = "targetViewId";
 constexpr char kChildViewIdArgument[] = "childViewId";
 constexpr char kParentViewIdArgument[] = "parentViewId";
 constexpr char kFullscreenArgument[] = "fullscreen";
 constexpr char kShowSystemTitleBarArgument[] = "showSystemTitleBar";
 
+// The window a row acts on: the main window, the one whose view "targetViewId"
+// names, or none (the row finds its windows itself, if any).
+enum class Window { kMain, kTarget, kNone };
+
 // How a matched row answers.
 enum class Answer { kNull, kBool };
+
+// A row's action, given its window (null only for rows acting on none). The
+// result is the answer of a bool row and ignored otherwise.
+using Action = bool (*)(MyApplication* self, GtkWindow* window, FlValue* args);
+
+struct MethodRow {
+  const char* name;
+  Window window;
+  Action action;
+  Answer answer;
+};
 
 // The main window, or null once it is gone.
 GtkWindow* main_window(MyApplication* self) {
@@ -83,46 +53,134 @@ GtkWindow* window_by_argument(MyApplication* self,
   return find_window_by_view_id(self, read_int_argument(args, key, -1));
 }
 
-GtkWindow* target_window(MyApplication* self, FlValue* args) {
-  return window_by_argument(self, args, kTargetViewIdArgument);
-}
-
 bool window_state_has(GtkWindow* window, GdkWindowState bit) {
   return window != nullptr && (get_window_state(window) & bit) != 0;
 }
 
-void hide_window_later(GtkWindow* window) {
-  if (window != nullptr) {
-    g_idle_add(hide_window_idle, g_object_ref(window));
-  }
+bool focus(MyApplication*, GtkWindow* window, FlValue*) {
+  present_window_to_front_with_retries(window);
+  return false;
 }
 
-void unmaximize_window(GtkWindow* window) {
-  if (window != nullptr) {
-    gtk_window_unmaximize(window);
-    queue_flutter_view_geometry_refresh(window);
-  }
+bool request_close(MyApplication*, GtkWindow* window, FlValue*) {
+  gtk_window_close(window);
+  return false;
 }
 
-void set_window_fullscreen(GtkWindow* window, FlValue* args) {
-  if (window == nullptr) {
-    return;
-  }
+// Hidden after the answer, and only hidden: the window stays to be shown again.
+bool hide_later(MyApplication*, GtkWindow* window, FlValue*) {
+  g_idle_add(hide_window_idle, g_object_ref(window));
+  return false;
+}
+
+bool minimize(MyApplication*, GtkWindow* window, FlValue*) {
+  gtk_window_iconify(window);
+  return false;
+}
+
+bool maximize(MyApplication*, GtkWindow* window, FlValue*) {
+  maximize_window(window);
+  return false;
+}
+
+bool unmaximize(MyApplication*, GtkWindow* window, FlValue*) {
+  gtk_window_unmaximize(window);
+  queue_flutter_view_geometry_refresh(window);
+  return false;
+}
+
+// On the main window's monitor.
+bool center_restore_bounds(MyApplication* self, GtkWindow* window, FlValue*) {
+  center_window_restore_bounds(window, main_window(self));
+  return false;
+}
+
+bool is_maximized(MyApplication*, GtkWindow* window, FlValue*) {
+  return window_state_has(window, GDK_WINDOW_STATE_MAXIMIZED);
+}
+
+bool set_fullscreen(MyApplication*, GtkWindow* window, FlValue* args) {
   if (read_bool_argument(args, kFullscreenArgument, false)) {
     gtk_window_fullscreen(window);
   } else {
     gtk_window_unfullscreen(window);
   }
   queue_flutter_view_geometry_refresh(window);
+  return false;
 }
 
-void configure_window_chrome(MyApplication* self, FlValue* args) {
+bool is_fullscreen(MyApplication*, GtkWindow* window, FlValue*) {
+  return window_state_has(window, GDK_WINDOW_STATE_FULLSCREEN);
+}
+
+bool start_drag(MyApplication*, GtkWindow* window, FlValue* args) {
+  begin_window_drag(window, args);
+  return false;
+}
+
+bool start_resize(MyApplication*, GtkWindow* window, FlValue* args) {
+  begin_window_resize(window, args);
+  return false;
+}
+
+// The window manager runs the move; there is nothing to update or end.
+bool nothing(MyApplication*, GtkWindow*, FlValue*) {
+  return false;
+}
+
+// On the main window's monitor.
+bool center_on_current_screen(MyApplication* self,
+                              GtkWindow* window,
+                              FlValue*) {
+  stabilize_child_window_initial_frame(self, window);
+  center_window_on_current_screen(window, main_window(self));
+  return false;
+}
+
+bool center_on_parent(MyApplication* self, GtkWindow* window, FlValue* args) {
+  GtkWindow* parent = window_by_argument(self, args, kParentViewIdArgument);
+  if (parent != nullptr && window != parent) {
+    stabilize_child_window_initial_frame(self, window);
+    center_window_on_parent(window, parent);
+  }
+  return false;
+}
+
+bool prepare_next_window(MyApplication* self, GtkWindow*, FlValue*) {
+  schedule_child_window_initial_frame_stabilization(self);
+  return false;
+}
+
+bool prepare_next_window_chrome(MyApplication* self,
+                                GtkWindow*,
+                                FlValue* args) {
+  read_next_window_content_size_hints(self, args);
+  schedule_child_window_initial_frame_stabilization(self);
+  return false;
+}
+
+bool activate(MyApplication* self, GtkWindow* window, FlValue*) {
+  stabilize_child_window_initial_frame(self, window);
+  activate_window(window);
+  return false;
+}
+
+// Both look-ups go through as they are; the binding checks them.
+bool bind_to_parent(MyApplication* self, GtkWindow*, FlValue* args) {
+  bind_child_window_to_parent(
+      window_by_argument(self, args, kChildViewIdArgument),
+      window_by_argument(self, args, kParentViewIdArgument));
+  return false;
+}
+
+// Without a window found, the flag goes to every child window.
+bool configure_chrome(MyApplication* self, GtkWindow*, FlValue* args) {
   const bool show_system_title_bar =
       read_bool_argument(args, kShowSystemTitleBarArgument, true);
-  GtkWindow* window = target_window(self, args);
+  GtkWindow* window = window_by_argument(self, args, kTargetViewIdArgument);
   if (window == nullptr) {
     apply_child_windows_system_title_bar(self, show_system_title_bar);
-    return;
+    return false;
   }
 
   const bool is_main_window = window == main_window(self);
@@ -144,121 +202,90 @@ void configure_window_chrome(MyApplication* self, FlValue* args) {
   if (is_main_window) {
     apply_system_title_bar(window, show_system_title_bar);
   }
+  return false;
 }
 
-// Performs the row named `name`. Returns false for a name outside the table;
-// otherwise sets how to answer and, for queries, the answer.
-bool handle_method(MyApplication* self,
-                   const gchar* name,
-                   FlValue* args,
-                   Answer* answer,
-                   bool* result) {
-  *answer = Answer::kNull;
-  *result = false;
+// The method table, in the order names are compared.
+constexpr MethodRow kMethods[] = {
+    {"focusCurrentWindow", Window::kMain, focus, Answer::kNull},
+    {"closeCurrentWindow", Window::kMain, request_close, Answer::kNull},
+    {"closeWindowByViewId", Window::kTarget, hide_later, Answer::kNull},
+    {"hideWindowByViewId", Window::kTarget, hide_later, Answer::kNull},
+    {"minimizeCurrentWindow", Window::kMain, minimize, Answer::kNull},
+    {"minimizeWindowByViewId", Window::kTarget, minimize, Answer::kNull},
+    {"maximizeCurrentWindow", Window::kMain, maximize, Answer::kNull},
+    {"maximizeWindowByViewId", Window::kTarget, maximize, Answer::kNull},
+    {"unmaximizeCurrentWindow", Window::kMain, unmaximize, Answer::kNull},
+    {"unmaximizeWindowByViewId", Window::kTarget, unmaximize, Answer::kNull},
+    {"centerCurrentWindowRestoreBounds", Window::kMain, center_restore_bounds,
+     Answer::kNull},
+    {"centerWindowRestoreBoundsByViewId", Window::kTarget,
+     center_restore_bounds, Answer::kNull},
+    {"isCurrentWindowMaximized", Window::kMain, is_maximized, Answer::kBool},
+    {"isWindowMaximizedByViewId", Window::kTarget, is_maximized, Answer::kBool},
+    {"setCurrentWindowFullscreen", Window::kMain, set_fullscreen,
+     Answer::kNull},
+    {"setWindowFullscreenByViewId", Window::kTarget, set_fullscreen,
+     Answer::kNull},
+    {"isCurrentWindowFullscreen", Window::kMain, is_fullscreen, Answer::kBool},
+    {"isWindowFullscreenByViewId", Window::kTarget, is_fullscreen,
+     Answer::kBool},
+    {"startCurrentWindowDrag", Window::kMain, start_drag, Answer::kNull},
+    {"startWindowDragByViewId", Window::kTarget, start_drag, Answer::kNull},
+    {"startCurrentWindowResize", Window::kMain, start_resize, Answer::kNull},
+    {"startWindowResizeByViewId", Window::kTarget, start_resize, Answer::kNull},
+    {"updateCurrentWindowDrag", Window::kNone, nothing, Answer::kNull},
+    {"updateWindowDragByViewId", Window::kNone, nothing, Answer::kNull},
+    {"endWindowDrag", Window::kNone, nothing, Answer::kNull},
+    {"centerWindowOnCurrentScreen", Window::kTarget, center_on_current_screen,
+     Answer::kNull},
+    {"centerWindowOnParentByViewId", Window::kTarget, center_on_parent,
+     Answer::kNull},
+    {"prepareNextWindowSpawnOnCurrentScreen", Window::kNone,
+     prepare_next_window, Answer::kNull},
+    {"prepareNextWindowSpawnOnParentByViewId", Window::kNone,
+     prepare_next_window, Answer::kNull},
+    {"prepareNextWindowChrome", Window::kNone, prepare_next_window_chrome,
+     Answer::kNull},
+    {"activateWindowByViewId", Window::kTarget, activate, Answer::kNull},
+    {"bindChildWindowToParentByViewId", Window::kNone, bind_to_parent,
+     Answer::kNull},
+    {"configureWindowChromeByViewId", Window::kNone, configure_chrome,
+     Answer::kNull},
+};
 
-  if (g_strcmp0(name, kFocusCurrentWindowMethod) == 0) {
-    if (GtkWindow* window = main_window(self)) {
-      present_window_to_front_with_retries(window);
+// The first row named `name` exactly, or null.
+const MethodRow* find_method(const gchar* name) {
+  for (const MethodRow& row : kMethods) {
+    if (g_strcmp0(name, row.name) == 0) {
+      return &row;
     }
-  } else if (g_strcmp0(name, kCloseCurrentWindowMethod) == 0) {
-    if (GtkWindow* window = main_window(self)) {
-      gtk_window_close(window);
-    }
-  } else if (g_strcmp0(name, kCloseWindowByViewIdMethod) == 0 ||
-             g_strcmp0(name, kHideWindowByViewIdMethod) == 0) {
-    hide_window_later(target_window(self, args));
-  } else if (g_strcmp0(name, kMinimizeCurrentWindowMethod) == 0) {
-    if (GtkWindow* window = main_window(self)) {
-      gtk_window_iconify(window);
-    }
-  } else if (g_strcmp0(name, kMinimizeWindowByViewIdMethod) == 0) {
-    if (GtkWindow* window = target_window(self, args)) {
-      gtk_window_iconify(window);
-    }
-  } else if (g_strcmp0(name, kMaximizeCurrentWindowMethod) == 0) {
-    if (GtkWindow* window = main_window(self)) {
-      maximize_window(window);
-    }
-  } else if (g_strcmp0(name, kMaximizeWindowByViewIdMethod) == 0) {
-    if (GtkWindow* window = target_window(self, args)) {
-      maximize_window(window);
-    }
-  } else if (g_strcmp0(name, kUnmaximizeCurrentWindowMethod) == 0) {
-    unmaximize_window(main_window(self));
-  } else if (g_strcmp0(name, kUnmaximizeWindowByViewIdMethod) == 0) {
-    unmaximize_window(target_window(self, args));
-  } else if (g_strcmp0(name, kCenterCurrentWindowRestoreBoundsMethod) == 0) {
-    GtkWindow* window = main_window(self);
-    center_window_restore_bounds(window, window);
-  } else if (g_strcmp0(name, kCenterWindowRestoreBoundsByViewIdMethod) == 0) {
-    center_window_restore_bounds(target_window(self, args), main_window(self));
-  } else if (g_strcmp0(name, kIsCurrentWindowMaximizedMethod) == 0) {
-    *answer = Answer::kBool;
-    *result =
-        (get_current_window_state(self) & GDK_WINDOW_STATE_MAXIMIZED) != 0;
-  } else if (g_strcmp0(name, kIsWindowMaximizedByViewIdMethod) == 0) {
-    *answer = Answer::kBool;
-    *result =
-        window_state_has(target_window(self, args), GDK_WINDOW_STATE_MAXIMIZED);
-  } else if (g_strcmp0(name, kSetCurrentWindowFullscreenMethod) == 0) {
-    set_window_fullscreen(main_window(self), args);
-  } else if (g_strcmp0(name, kSetWindowFullscreenByViewIdMethod) == 0) {
-    set_window_fullscreen(target_window(self, args), args);
-  } else if (g_strcmp0(name, kIsCurrentWindowFullscreenMethod) == 0) {
-    *answer = Answer::kBool;
-    *result =
-        (get_current_window_state(self) & GDK_WINDOW_STATE_FULLSCREEN) != 0;
-  } else if (g_strcmp0(name, kIsWindowFullscreenByViewIdMethod) == 0) {
-    *answer = Answer::kBool;
-    *result = window_state_has(target_window(self, args),
-                               GDK_WINDOW_STATE_FULLSCREEN);
-  } else if (g_strcmp0(name, kStartCurrentWindowDragMethod) == 0) {
-    begin_window_drag(main_window(self), args);
-  } else if (g_strcmp0(name, kStartWindowDragByViewIdMethod) == 0) {
-    begin_window_drag(target_window(self, args), args);
-  } else if (g_strcmp0(name, kStartCurrentWindowResizeMethod) == 0) {
-    begin_window_resize(main_window(self), args);
-  } else if (g_strcmp0(name, kStartWindowResizeByViewIdMethod) == 0) {
-    begin_window_resize(target_window(self, args), args);
-  } else if (g_strcmp0(name, kUpdateCurrentWindowDragMethod) == 0 ||
-             g_strcmp0(name, kUpdateWindowDragByViewIdMethod) == 0 ||
-             g_strcmp0(name, kEndWindowDragMethod) == 0) {
-    // The window manager runs the move; there is nothing to update or end.
-  } else if (g_strcmp0(name, kCenterWindowOnCurrentScreenMethod) == 0) {
-    if (GtkWindow* window = target_window(self, args)) {
-      stabilize_child_window_initial_frame(self, window);
-      center_window_on_current_screen(window, main_window(self));
-    }
-  } else if (g_strcmp0(name, kCenterWindowOnParentByViewIdMethod) == 0) {
-    GtkWindow* window = target_window(self, args);
-    GtkWindow* parent = window_by_argument(self, args, kParentViewIdArgument);
-    if (window != nullptr && parent != nullptr && window != parent) {
-      stabilize_child_window_initial_frame(self, window);
-      center_window_on_parent(window, parent);
-    }
-  } else if (g_strcmp0(name, kPrepareNextWindowSpawnOnCurrentScreenMethod) ==
-                 0 ||
-             g_strcmp0(name, kPrepareNextWindowSpawnOnParentByViewIdMethod) ==
-                 0) {
-    schedule_child_window_initial_frame_stabilization(self);
-  } else if (g_strcmp0(name, kPrepareNextWindowChromeMethod) == 0) {
-    read_next_window_content_size_hints(self, args);
-    schedule_child_window_initial_frame_stabilization(self);
-  } else if (g_strcmp0(name, kActivateWindowByViewIdMethod) == 0) {
-    if (GtkWindow* window = target_window(self, args)) {
-      stabilize_child_window_initial_frame(self, window);
-      activate_window(window);
-    }
-  } else if (g_strcmp0(name, kBindChildWindowToParentByViewIdMethod) == 0) {
-    bind_child_window_to_parent(
-        window_by_argument(self, args, kChildViewIdArgument),
-        window_by_argument(self, args, kParentViewIdArgument));
-  } else if (g_strcmp0(name, kConfigureWindowChromeByViewIdMethod) == 0) {
-    configure_window_chrome(self, args);
-  } else {
-    return false;
   }
-  return true;
+  return nullptr;
+}
+
+// Performs `row`: a row whose window is not there does nothing, and a query
+// about it answers false.
+FlValue* perform_method(MyApplication* self,
+                        const MethodRow& row,
+                        FlValue* args) {
+  GtkWindow* window = nullptr;
+  switch (row.window) {
+    case Window::kMain:
+      window = main_window(self);
+      break;
+    case Window::kTarget:
+      window = window_by_argument(self, args, kTargetViewIdArgument);
+      break;
+    case Window::kNone:
+      break;
+  }
+  bool result = false;
+  if (window != nullptr || row.window == Window::kNone) {
+    result = row.action(self, window, args);
+  }
+  return row.answer == Answer::kBool ? fl_value_new_bool(result)
+                                     : fl_value_new_null();
 }
 
 }  // namespace
@@ -274,15 +301,12 @@ void window_control_method_call_cb(FlMethodChannel* /* channel */,
     args = nullptr;
   }
 
-  Answer answer = Answer::kNull;
-  bool result = false;
+  const MethodRow* row = find_method(name);
   g_autoptr(FlMethodResponse) response = nullptr;
-  if (!handle_method(self, name, args, &answer, &result)) {
+  if (row == nullptr) {
     response = FL_METHOD_RESPONSE(fl_method_not_implemented_response_new());
   } else {
-    g_autoptr(FlValue) value = answer == Answer::kBool
-                                   ? fl_value_new_bool(result)
-                                   : fl_value_new_null();
+    g_autoptr(FlValue) value = perform_method(self, *row, args);
     response = FL_METHOD_RESPONSE(fl_method_success_response_new(value));
   }
   fl_method_call_respond(method_call, response, nullptr);
