@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/keep_alive/keep_alive_test_support.h"
+#include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "runner/keep_alive/keep_alive_test_support.h"
+#include "tests/support/keep_alive_test_support.h"
 #include "runner/keep_alive/sleep_notifications.h"
 #include "tests/support/test_support.h"
 

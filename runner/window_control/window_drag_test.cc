@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runner/presentation/widget_lookup.h"
-#include "runner/window_control/window_manager_test_support.h"
+#include "tests/support/window_manager_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/window_control/window_manager_test_support.h"
+#include "tests/support/window_manager_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {

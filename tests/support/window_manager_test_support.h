@@ -1,7 +1,7 @@
 // Test helper: waiting until the window manager has taken a window in and
 // placed it.
-#ifndef RUNNER_WINDOW_CONTROL_WINDOW_MANAGER_TEST_SUPPORT_H_
-#define RUNNER_WINDOW_CONTROL_WINDOW_MANAGER_TEST_SUPPORT_H_
+#ifndef TESTS_SUPPORT_WINDOW_MANAGER_TEST_SUPPORT_H_
+#define TESTS_SUPPORT_WINDOW_MANAGER_TEST_SUPPORT_H_
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -50,4 +50,4 @@ inline bool show_placed_at(GtkWindow* window, gint x, gint y) {
   });
 }
 
-#endif  // RUNNER_WINDOW_CONTROL_WINDOW_MANAGER_TEST_SUPPORT_H_
+#endif  // TESTS_SUPPORT_WINDOW_MANAGER_TEST_SUPPORT_H_

@@ -1,5 +1,5 @@
 // Helpers of the presentation tests, reading X11 window properties directly.
-#include "runner/presentation/presentation_test_support.h"
+#include "tests/support/presentation_test_support.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

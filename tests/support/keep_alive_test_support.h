@@ -1,8 +1,8 @@
 // For the keep-alive tests: python3-dbusmock services run as real processes on
 // the test desktop's private buses, and an application serving the keep-alive
 // channel on a development-engine messenger.
-#ifndef RUNNER_KEEP_ALIVE_KEEP_ALIVE_TEST_SUPPORT_H_
-#define RUNNER_KEEP_ALIVE_KEEP_ALIVE_TEST_SUPPORT_H_
+#ifndef TESTS_SUPPORT_KEEP_ALIVE_TEST_SUPPORT_H_
+#define TESTS_SUPPORT_KEEP_ALIVE_TEST_SUPPORT_H_
 
 #include <gio/gio.h>
 
@@ -118,4 +118,4 @@ class KeepAliveApp {
       },                                              \
       ::testing::ExitedWithCode(0), "")
 
-#endif  // RUNNER_KEEP_ALIVE_KEEP_ALIVE_TEST_SUPPORT_H_
+#endif  // TESTS_SUPPORT_KEEP_ALIVE_TEST_SUPPORT_H_

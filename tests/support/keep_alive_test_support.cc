@@ -1,5 +1,5 @@
 // D-Bus mock services and a keep-alive application for the keep-alive tests.
-#include "runner/keep_alive/keep_alive_test_support.h"
+#include "tests/support/keep_alive_test_support.h"
 
 #include <flutter_linux/fl_dev_engine.h>
 #include <gtest/gtest.h>

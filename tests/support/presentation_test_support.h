@@ -1,7 +1,7 @@
 // Helpers of the presentation tests: what the window manager sees of a
 // window, and counting what happens to a window.
-#ifndef RUNNER_PRESENTATION_PRESENTATION_TEST_SUPPORT_H_
-#define RUNNER_PRESENTATION_PRESENTATION_TEST_SUPPORT_H_
+#ifndef TESTS_SUPPORT_PRESENTATION_TEST_SUPPORT_H_
+#define TESTS_SUPPORT_PRESENTATION_TEST_SUPPORT_H_
 
 #include <gtk/gtk.h>
 
@@ -62,4 +62,4 @@ class GrabFocusCounter {
   int count_ = 0;
 };
 
-#endif  // RUNNER_PRESENTATION_PRESENTATION_TEST_SUPPORT_H_
+#endif  // TESTS_SUPPORT_PRESENTATION_TEST_SUPPORT_H_
