@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "tests/support/keep_alive_test_support.h"
 #include "runner/keep_alive/sleep_notifications.h"
+#include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {

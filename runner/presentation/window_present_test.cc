@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/presentation_test_support.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
+#include "tests/support/presentation_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "runner/presentation/widget_lookup.h"
-#include "tests/support/window_manager_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_manager_test_support.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/window_manager_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_manager_test_support.h"
 
 namespace {
 
