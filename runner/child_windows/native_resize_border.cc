@@ -3,10 +3,9 @@
 // elsewhere focuses the window.
 #include "runner/child_windows/native_resize_border.h"
 
+#include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/initial_frame_reveal.h"
-#include "runner/presentation/live_window.h"
 #include "runner/presentation/widget_lookup.h"
-#include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"
 
 namespace {

@@ -1,10 +1,12 @@
 // The initial-frame reveal: a window is shown only once its view has drawn
 // its first frame (a transparent child window at the latest after a
 // fallback), sized to what the view laid out, and brought to the front when
-// an activation waited for it.
+// an activation waited for it; activation itself, which presents at once
+// unless a reveal is pending. The reveal presents; presenting knows nothing
+// of the reveal.
 #include "runner/presentation/initial_frame_reveal.h"
 
-#include "runner/presentation/live_window.h"
+#include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"
@@ -138,4 +140,20 @@ gboolean reveal_window_after_initial_frame_fallback(gpointer data) {
     reveal_window_after_initial_frame(window);
   }
   return FALSE;
+}
+
+void activate_window(GtkWindow* window) {
+  g_return_if_fail(GTK_IS_WINDOW(window));
+  if (!window_is_alive(window)) {
+    return;
+  }
+  if (window_tag_is_set(window, kWindowInitialFrameReadyKey) ||
+      !window_tag_is_set(window, kWindowInitialFrameRevealDeferredKey)) {
+    present_window_to_front(window, 0, true, false);
+    return;
+  }
+  // Still transparent and waiting for its first frame: the reveal presents
+  // it, at the latest when the fallback runs.
+  window_tag_set(window, kWindowPendingActivateAfterInitialFrameKey);
+  schedule_initial_frame_reveal_fallback(window);
 }

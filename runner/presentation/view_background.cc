@@ -4,7 +4,7 @@
 // window's widgets are not all there yet.
 #include "runner/presentation/view_background.h"
 
-#include "runner/presentation/live_window.h"
+#include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
 

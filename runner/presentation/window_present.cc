@@ -1,14 +1,13 @@
 // Bringing a window to the front: show, de-iconify, a transient keep-above,
 // present with the best event time, raise and focus; the retries for the
-// main window; activating a window named by Dart; the callback records.
+// main window.
 #include "runner/presentation/window_present.h"
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
 
-#include "runner/presentation/initial_frame_reveal.h"
-#include "runner/presentation/live_window.h"
+#include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
 
@@ -28,46 +27,6 @@ void apply_window_opacity_on_realize_cb(GtkWidget* widget, gpointer) {
 }
 
 }  // namespace
-
-DeferredWindowShowData* deferred_window_show_data_new(GtkWindow* window) {
-  auto* data = static_cast<DeferredWindowShowData*>(
-      g_malloc0(sizeof(DeferredWindowShowData)));
-  data->window = GTK_WINDOW(g_object_ref(window));
-  return data;
-}
-
-DeferredWindowFocusData* deferred_window_focus_data_new(GtkWindow* window,
-                                                        guint32 event_time,
-                                                        gint32 attempts) {
-  auto* data = static_cast<DeferredWindowFocusData*>(
-      g_malloc0(sizeof(DeferredWindowFocusData)));
-  data->window = GTK_WINDOW(g_object_ref(window));
-  data->event_time = event_time;
-  data->remaining_attempts = attempts;
-  return data;
-}
-
-void deferred_window_show_data_free(gpointer data) {
-  auto* record = static_cast<DeferredWindowShowData*>(data);
-  if (record == nullptr) {
-    return;
-  }
-  g_clear_object(&record->window);
-  g_free(record);
-}
-
-void deferred_window_focus_data_free(gpointer data) {
-  auto* record = static_cast<DeferredWindowFocusData*>(data);
-  if (record == nullptr) {
-    return;
-  }
-  g_clear_object(&record->window);
-  g_free(record);
-}
-
-void deferred_window_show_closure_data_free(gpointer data, GClosure*) {
-  deferred_window_show_data_free(data);
-}
 
 void set_window_opacity(GtkWindow* window, double opacity) {
   g_return_if_fail(GTK_IS_WINDOW(window));
@@ -204,20 +163,4 @@ gboolean release_window_transient_keep_above(gpointer data) {
                      kWindowTransientKeepAboveReleaseScheduledKey);
   }
   return FALSE;
-}
-
-void activate_window(GtkWindow* window) {
-  g_return_if_fail(GTK_IS_WINDOW(window));
-  if (!window_is_alive(window)) {
-    return;
-  }
-  if (window_tag_is_set(window, kWindowInitialFrameReadyKey) ||
-      !window_tag_is_set(window, kWindowInitialFrameRevealDeferredKey)) {
-    present_window_to_front(window, 0, true, false);
-    return;
-  }
-  // Still transparent and waiting for its first frame: the reveal presents
-  // it, at the latest when the fallback runs.
-  window_tag_set(window, kWindowPendingActivateAfterInitialFrameKey);
-  schedule_initial_frame_reveal_fallback(window);
 }

@@ -1,29 +1,9 @@
-// Bringing a window to the front, activating a window named by Dart, and the
-// callback records of deferred window work.
+// Bringing a window to the front: at once, with retries for the main window,
+// and the transient keep-above.
 #ifndef RUNNER_PRESENTATION_WINDOW_PRESENT_H_
 #define RUNNER_PRESENTATION_WINDOW_PRESENT_H_
 
 #include <gtk/gtk.h>
-
-struct DeferredWindowShowData {
-  GtkWindow* window;  // strong reference
-};
-
-struct DeferredWindowFocusData {
-  GtkWindow* window;  // strong reference
-  guint32 event_time;
-  gint32 remaining_attempts;
-};
-
-// A record holding a new reference to `window`.
-DeferredWindowShowData* deferred_window_show_data_new(GtkWindow* window);
-DeferredWindowFocusData* deferred_window_focus_data_new(GtkWindow* window,
-                                                        guint32 event_time,
-                                                        gint32 attempts);
-
-void deferred_window_show_data_free(gpointer data);
-void deferred_window_focus_data_free(gpointer data);
-void deferred_window_show_closure_data_free(gpointer data, GClosure* closure);
 
 // Sets the window's opacity so that the window manager sees it too, whether
 // or not the window is realized yet (GTK alone passes it on only when it
@@ -42,6 +22,5 @@ void present_window_to_front(GtkWindow* window,
 void present_window_to_front_with_retries(GtkWindow* window);
 gboolean present_window_to_front_retry(gpointer data);
 gboolean release_window_transient_keep_above(gpointer data);
-void activate_window(GtkWindow* window);
 
 #endif  // RUNNER_PRESENTATION_WINDOW_PRESENT_H_

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runner/presentation/initial_frame_reveal.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
 #include "tests/support/presentation_test_support.h"

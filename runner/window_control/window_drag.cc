@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "runner/presentation/live_window.h"
+#include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/widget_lookup.h"
 
 namespace {
