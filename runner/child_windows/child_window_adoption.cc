@@ -7,6 +7,7 @@
 #include "runner/presentation/view_background.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
+#include "runner/window_control/channel_arguments.h"
 #include "runner/window_frame_plugin.h"
 
 namespace {

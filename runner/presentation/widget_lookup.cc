@@ -1,6 +1,5 @@
 // Finding a window's view and the view's inner widgets by walking the widget
-// tree, finding a window by the id of its view, the geometry refresh, and the
-// readers of method-call arguments.
+// tree, finding a window by the id of its view, and the geometry refresh.
 #include "runner/presentation/widget_lookup.h"
 
 namespace {
@@ -27,19 +26,6 @@ GtkWidget* find_widget_of_type(GtkWidget* widget, GType type) {
   }
   g_list_free(children);
   return result;
-}
-
-// The argument map's entry under `key` when it has the wanted type.
-FlValue* lookup_argument(FlValue* args, const char* key, FlValueType type) {
-  if (args == nullptr || key == nullptr ||
-      fl_value_get_type(args) != FL_VALUE_TYPE_MAP) {
-    return nullptr;
-  }
-  FlValue* value = fl_value_lookup_string(args, key);
-  if (value == nullptr || fl_value_get_type(value) != type) {
-    return nullptr;
-  }
-  return value;
 }
 
 }  // namespace
@@ -96,14 +82,4 @@ void queue_flutter_view_geometry_refresh(GtkWindow* window) {
     gtk_widget_queue_resize(drawing_area);
   }
   gtk_widget_queue_resize(GTK_WIDGET(view));
-}
-
-gint64 read_int_argument(FlValue* args, const char* key, gint64 default_value) {
-  FlValue* value = lookup_argument(args, key, FL_VALUE_TYPE_INT);
-  return value == nullptr ? default_value : fl_value_get_int(value);
-}
-
-bool read_bool_argument(FlValue* args, const char* key, bool default_value) {
-  FlValue* value = lookup_argument(args, key, FL_VALUE_TYPE_BOOL);
-  return value == nullptr ? default_value : fl_value_get_bool(value);
 }

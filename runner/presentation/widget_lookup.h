@@ -1,5 +1,5 @@
-// Finding a window's view and the view's inner widgets, finding a window by
-// view id, and reading method-call arguments. Results are borrowed.
+// Finding a window's view and the view's inner widgets, and finding a window
+// by view id. Results are borrowed.
 #ifndef RUNNER_PRESENTATION_WIDGET_LOOKUP_H_
 #define RUNNER_PRESENTATION_WIDGET_LOOKUP_H_
 
@@ -14,10 +14,5 @@ GtkWidget* find_event_box(GtkWidget* widget);
 GtkWindow* find_window_by_view_id(MyApplication* application, gint64 view_id);
 
 void queue_flutter_view_geometry_refresh(GtkWindow* window);
-
-// The entry under `key` of an argument map, or the default when there is no
-// map, no such entry, or an entry of another type.
-gint64 read_int_argument(FlValue* args, const char* key, gint64 default_value);
-bool read_bool_argument(FlValue* args, const char* key, bool default_value);
 
 #endif  // RUNNER_PRESENTATION_WIDGET_LOOKUP_H_

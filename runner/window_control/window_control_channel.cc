@@ -4,10 +4,11 @@
 
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/child_windows/native_resize_border.h"
-#include "runner/presentation/initial_frame_reveal.h"
 #include "runner/presentation/deferred_window_work.h"
+#include "runner/presentation/initial_frame_reveal.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
+#include "runner/window_control/channel_arguments.h"
 #include "runner/window_control/window_drag.h"
 #include "runner/window_control/window_placement.h"
 #include "runner/window_frame_plugin.h"
