@@ -5,14 +5,10 @@
 
 #include <gio/gio.h>
 
-namespace {
-
-constexpr char kMainWindowTitle[] = "Ferrow Dadira";
-constexpr int kMainWindowDefaultWidth = 1330;
-constexpr int kMainWindowDefaultHeight = 748;
-constexpr char kRendererVariable[] = "FLUTTER_LINUX_RENDERER";
-
-}  // namespace
+inline constexpr char kMainWindowTitle[] = "Ferrow Dadira";
+inline constexpr int kMainWindowDefaultWidth = 1330;
+inline constexpr int kMainWindowDefaultHeight = 748;
+inline constexpr char kRendererVariable[] = "FLUTTER_LINUX_RENDERER";
 
 void my_application_activate(GApplication* application);
 

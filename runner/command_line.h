@@ -7,12 +7,8 @@
 
 #include "runner/flutter_embedder.h"
 
-namespace {
-
-constexpr char kDeepLinkChannelName[] = "ferrow-dadira/deep_link";
-constexpr char kDeepLinkOpenUrlMethod[] = "openUrl";
-
-}  // namespace
+inline constexpr char kDeepLinkChannelName[] = "ferrow-dadira/deep_link";
+inline constexpr char kDeepLinkOpenUrlMethod[] = "openUrl";
 
 // Whether the argument begins with one of the deep-link prefixes, compared
 // byte for byte.

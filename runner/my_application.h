@@ -42,12 +42,8 @@ struct _MyApplication {
   gboolean main_window_built;
 };
 
-namespace {
-
 // The reverse-DNS identifier, used as program name and "application-id".
-constexpr char kApplicationId[] = "dev.ferrow.FerrowDadira";
-
-}  // namespace
+inline constexpr char kApplicationId[] = "dev.ferrow.FerrowDadira";
 
 MyApplication* my_application_new();
 

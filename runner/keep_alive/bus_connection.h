@@ -5,13 +5,10 @@
 
 #include <gio/gio.h>
 
-namespace {
-
-constexpr char kLogindBusName[] = "org.freedesktop.login1";
-constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
-constexpr char kLogindManagerInterface[] = "org.freedesktop.login1.Manager";
-
-}  // namespace
+inline constexpr char kLogindBusName[] = "org.freedesktop.login1";
+inline constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
+inline constexpr char kLogindManagerInterface[] =
+    "org.freedesktop.login1.Manager";
 
 // The error's message, or "unknown error" when the call set none.
 const char* error_reason(const GError* error);

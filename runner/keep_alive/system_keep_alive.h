@@ -6,11 +6,8 @@
 #include "runner/flutter_embedder.h"
 #include "runner/my_application.h"
 
-namespace {
-
-constexpr char kSystemKeepAliveChannelName[] = "tarn_glass/system_keep_alive";
-
-}  // namespace
+inline constexpr char kSystemKeepAliveChannelName[] =
+    "tarn_glass/system_keep_alive";
 
 void system_keep_alive_method_call_cb(FlMethodChannel* channel,
                                       FlMethodCall* method_call,

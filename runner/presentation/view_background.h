@@ -4,13 +4,9 @@
 
 #include <gtk/gtk.h>
 
-namespace {
-
-constexpr char kFlutterWindowBackgroundColor[] = "#262626";
-constexpr char kFlutterViewBackgroundStyleClass[] =
+inline constexpr char kFlutterWindowBackgroundColor[] = "#262626";
+inline constexpr char kFlutterViewBackgroundStyleClass[] =
     "tarn-glass-flutter-background";
-
-}  // namespace
 
 struct FlutterWindowBackgroundRetryData {
   GtkWindow* window;  // strong reference

@@ -5,40 +5,36 @@
 
 #include <glib-object.h>
 
-namespace {
-
-constexpr char kWindowPendingActivateAfterInitialFrameKey[] =
+inline constexpr char kWindowPendingActivateAfterInitialFrameKey[] =
     "tarn-glass-linux-window-pending-activate-after-initial-frame";
-constexpr char kWindowTransientKeepAboveReleaseScheduledKey[] =
+inline constexpr char kWindowTransientKeepAboveReleaseScheduledKey[] =
     "tarn-glass-linux-window-transient-keep-above-release-scheduled";
-constexpr char kFlutterViewBackgroundStyleInstalledKey[] =
+inline constexpr char kFlutterViewBackgroundStyleInstalledKey[] =
     "tarn-glass-linux-flutter-view-background-style-installed";
-constexpr char kFlutterViewBackgroundApplyScheduledKey[] =
+inline constexpr char kFlutterViewBackgroundApplyScheduledKey[] =
     "tarn-glass-linux-flutter-view-background-apply-scheduled";
-constexpr char kWindowFirstFrameStabilizerConnectedKey[] =
+inline constexpr char kWindowFirstFrameStabilizerConnectedKey[] =
     "tarn-glass-linux-window-first-frame-stabilizer-connected";
-constexpr char kWindowInitialFrameReadyKey[] =
+inline constexpr char kWindowInitialFrameReadyKey[] =
     "tarn-glass-linux-window-initial-frame-ready";
-constexpr char kWindowInitialFrameRevealDeferredKey[] =
+inline constexpr char kWindowInitialFrameRevealDeferredKey[] =
     "tarn-glass-linux-window-initial-frame-reveal-deferred";
-constexpr char kWindowInitialFrameRevealFallbackScheduledKey[] =
+inline constexpr char kWindowInitialFrameRevealFallbackScheduledKey[] =
     "tarn-glass-linux-window-initial-frame-reveal-fallback-scheduled";
-constexpr char kInitialFrameStabilizedKey[] =
+inline constexpr char kInitialFrameStabilizedKey[] =
     "tarn-glass-linux-initial-frame-stabilized";
-constexpr char kChildWindowPreferredWidthKey[] =
+inline constexpr char kChildWindowPreferredWidthKey[] =
     "tarn-glass-linux-child-window-preferred-width";
-constexpr char kChildWindowPreferredHeightKey[] =
+inline constexpr char kChildWindowPreferredHeightKey[] =
     "tarn-glass-linux-child-window-preferred-height";
-constexpr char kChildWindowMinWidthKey[] =
+inline constexpr char kChildWindowMinWidthKey[] =
     "tarn-glass-linux-child-window-min-width";
-constexpr char kChildWindowMinHeightKey[] =
+inline constexpr char kChildWindowMinHeightKey[] =
     "tarn-glass-linux-child-window-min-height";
-constexpr char kNativeChildWindowResizeHandlerKey[] =
+inline constexpr char kNativeChildWindowResizeHandlerKey[] =
     "tarn-glass-linux-native-child-window-resize-handler";
-constexpr char kNativeChildWindowLastFocusEventTimeKey[] =
+inline constexpr char kNativeChildWindowLastFocusEventTimeKey[] =
     "tarn-glass-linux-native-child-window-last-focus-event-time";
-
-}  // namespace
 
 // Flags: set stores 1, clear removes the entry, a reader tests for non-null.
 bool window_tag_is_set(gpointer object, const char* key);

@@ -9,11 +9,7 @@
 #include "runner/flutter_embedder.h"
 #include "runner/my_application.h"
 
-namespace {
-
-constexpr char kWindowControlChannelName[] = "tarn_glass/window_control";
-
-}  // namespace
+inline constexpr char kWindowControlChannelName[] = "tarn_glass/window_control";
 
 void window_control_method_call_cb(FlMethodChannel* channel,
                                    FlMethodCall* method_call,
