@@ -15,6 +15,52 @@
 
 namespace {
 
+// The method names Dart calls, in table order.
+constexpr char kFocusCurrentWindowMethod[] = "focusCurrentWindow";
+constexpr char kCloseCurrentWindowMethod[] = "closeCurrentWindow";
+constexpr char kCloseWindowByViewIdMethod[] = "closeWindowByViewId";
+constexpr char kHideWindowByViewIdMethod[] = "hideWindowByViewId";
+constexpr char kMinimizeCurrentWindowMethod[] = "minimizeCurrentWindow";
+constexpr char kMinimizeWindowByViewIdMethod[] = "minimizeWindowByViewId";
+constexpr char kMaximizeCurrentWindowMethod[] = "maximizeCurrentWindow";
+constexpr char kMaximizeWindowByViewIdMethod[] = "maximizeWindowByViewId";
+constexpr char kUnmaximizeCurrentWindowMethod[] = "unmaximizeCurrentWindow";
+constexpr char kUnmaximizeWindowByViewIdMethod[] = "unmaximizeWindowByViewId";
+constexpr char kCenterCurrentWindowRestoreBoundsMethod[] =
+    "centerCurrentWindowRestoreBounds";
+constexpr char kCenterWindowRestoreBoundsByViewIdMethod[] =
+    "centerWindowRestoreBoundsByViewId";
+constexpr char kIsCurrentWindowMaximizedMethod[] = "isCurrentWindowMaximized";
+constexpr char kIsWindowMaximizedByViewIdMethod[] = "isWindowMaximizedByViewId";
+constexpr char kSetCurrentWindowFullscreenMethod[] =
+    "setCurrentWindowFullscreen";
+constexpr char kSetWindowFullscreenByViewIdMethod[] =
+    "setWindowFullscreenByViewId";
+constexpr char kIsCurrentWindowFullscreenMethod[] = "isCurrentWindowFullscreen";
+constexpr char kIsWindowFullscreenByViewIdMethod[] =
+    "isWindowFullscreenByViewId";
+constexpr char kStartCurrentWindowDragMethod[] = "startCurrentWindowDrag";
+constexpr char kStartWindowDragByViewIdMethod[] = "startWindowDragByViewId";
+constexpr char kStartCurrentWindowResizeMethod[] = "startCurrentWindowResize";
+constexpr char kStartWindowResizeByViewIdMethod[] = "startWindowResizeByViewId";
+constexpr char kUpdateCurrentWindowDragMethod[] = "updateCurrentWindowDrag";
+constexpr char kUpdateWindowDragByViewIdMethod[] = "updateWindowDragByViewId";
+constexpr char kEndWindowDragMethod[] = "endWindowDrag";
+constexpr char kCenterWindowOnCurrentScreenMethod[] =
+    "centerWindowOnCurrentScreen";
+constexpr char kCenterWindowOnParentByViewIdMethod[] =
+    "centerWindowOnParentByViewId";
+constexpr char kPrepareNextWindowSpawnOnCurrentScreenMethod[] =
+    "prepareNextWindowSpawnOnCurrentScreen";
+constexpr char kPrepareNextWindowSpawnOnParentByViewIdMethod[] =
+    "prepareNextWindowSpawnOnParentByViewId";
+constexpr char kPrepareNextWindowChromeMethod[] = "prepareNextWindowChrome";
+constexpr char kActivateWindowByViewIdMethod[] = "activateWindowByViewId";
+constexpr char kBindChildWindowToParentByViewIdMethod[] =
+    "bindChildWindowToParentByViewId";
+constexpr char kConfigureWindowChromeByViewIdMethod[] =
+    "configureWindowChromeByViewId";
+
 constexpr char kTargetViewIdArgument[] = "targetViewId";
 constexpr char kChildViewIdArgument[] = "childViewId";
 constexpr char kParentViewIdArgument[] = "parentViewId";
@@ -208,50 +254,57 @@ bool configure_chrome(MyApplication* self, GtkWindow*, FlValue* args) {
 
 // The method table, in the order names are compared.
 constexpr MethodRow kMethods[] = {
-    {"focusCurrentWindow", Window::kMain, focus, Answer::kNull},
-    {"closeCurrentWindow", Window::kMain, request_close, Answer::kNull},
-    {"closeWindowByViewId", Window::kTarget, hide_later, Answer::kNull},
-    {"hideWindowByViewId", Window::kTarget, hide_later, Answer::kNull},
-    {"minimizeCurrentWindow", Window::kMain, minimize, Answer::kNull},
-    {"minimizeWindowByViewId", Window::kTarget, minimize, Answer::kNull},
-    {"maximizeCurrentWindow", Window::kMain, maximize, Answer::kNull},
-    {"maximizeWindowByViewId", Window::kTarget, maximize, Answer::kNull},
-    {"unmaximizeCurrentWindow", Window::kMain, unmaximize, Answer::kNull},
-    {"unmaximizeWindowByViewId", Window::kTarget, unmaximize, Answer::kNull},
-    {"centerCurrentWindowRestoreBounds", Window::kMain, center_restore_bounds,
+    {kFocusCurrentWindowMethod, Window::kMain, focus, Answer::kNull},
+    {kCloseCurrentWindowMethod, Window::kMain, request_close, Answer::kNull},
+    {kCloseWindowByViewIdMethod, Window::kTarget, hide_later, Answer::kNull},
+    {kHideWindowByViewIdMethod, Window::kTarget, hide_later, Answer::kNull},
+    {kMinimizeCurrentWindowMethod, Window::kMain, minimize, Answer::kNull},
+    {kMinimizeWindowByViewIdMethod, Window::kTarget, minimize, Answer::kNull},
+    {kMaximizeCurrentWindowMethod, Window::kMain, maximize, Answer::kNull},
+    {kMaximizeWindowByViewIdMethod, Window::kTarget, maximize, Answer::kNull},
+    {kUnmaximizeCurrentWindowMethod, Window::kMain, unmaximize, Answer::kNull},
+    {kUnmaximizeWindowByViewIdMethod, Window::kTarget, unmaximize,
      Answer::kNull},
-    {"centerWindowRestoreBoundsByViewId", Window::kTarget,
+    {kCenterCurrentWindowRestoreBoundsMethod, Window::kMain,
      center_restore_bounds, Answer::kNull},
-    {"isCurrentWindowMaximized", Window::kMain, is_maximized, Answer::kBool},
-    {"isWindowMaximizedByViewId", Window::kTarget, is_maximized, Answer::kBool},
-    {"setCurrentWindowFullscreen", Window::kMain, set_fullscreen,
-     Answer::kNull},
-    {"setWindowFullscreenByViewId", Window::kTarget, set_fullscreen,
-     Answer::kNull},
-    {"isCurrentWindowFullscreen", Window::kMain, is_fullscreen, Answer::kBool},
-    {"isWindowFullscreenByViewId", Window::kTarget, is_fullscreen,
+    {kCenterWindowRestoreBoundsByViewIdMethod, Window::kTarget,
+     center_restore_bounds, Answer::kNull},
+    {kIsCurrentWindowMaximizedMethod, Window::kMain, is_maximized,
      Answer::kBool},
-    {"startCurrentWindowDrag", Window::kMain, start_drag, Answer::kNull},
-    {"startWindowDragByViewId", Window::kTarget, start_drag, Answer::kNull},
-    {"startCurrentWindowResize", Window::kMain, start_resize, Answer::kNull},
-    {"startWindowResizeByViewId", Window::kTarget, start_resize, Answer::kNull},
-    {"updateCurrentWindowDrag", Window::kNone, nothing, Answer::kNull},
-    {"updateWindowDragByViewId", Window::kNone, nothing, Answer::kNull},
-    {"endWindowDrag", Window::kNone, nothing, Answer::kNull},
-    {"centerWindowOnCurrentScreen", Window::kTarget, center_on_current_screen,
+    {kIsWindowMaximizedByViewIdMethod, Window::kTarget, is_maximized,
+     Answer::kBool},
+    {kSetCurrentWindowFullscreenMethod, Window::kMain, set_fullscreen,
      Answer::kNull},
-    {"centerWindowOnParentByViewId", Window::kTarget, center_on_parent,
+    {kSetWindowFullscreenByViewIdMethod, Window::kTarget, set_fullscreen,
      Answer::kNull},
-    {"prepareNextWindowSpawnOnCurrentScreen", Window::kNone,
+    {kIsCurrentWindowFullscreenMethod, Window::kMain, is_fullscreen,
+     Answer::kBool},
+    {kIsWindowFullscreenByViewIdMethod, Window::kTarget, is_fullscreen,
+     Answer::kBool},
+    {kStartCurrentWindowDragMethod, Window::kMain, start_drag, Answer::kNull},
+    {kStartWindowDragByViewIdMethod, Window::kTarget, start_drag,
+     Answer::kNull},
+    {kStartCurrentWindowResizeMethod, Window::kMain, start_resize,
+     Answer::kNull},
+    {kStartWindowResizeByViewIdMethod, Window::kTarget, start_resize,
+     Answer::kNull},
+    {kUpdateCurrentWindowDragMethod, Window::kNone, nothing, Answer::kNull},
+    {kUpdateWindowDragByViewIdMethod, Window::kNone, nothing, Answer::kNull},
+    {kEndWindowDragMethod, Window::kNone, nothing, Answer::kNull},
+    {kCenterWindowOnCurrentScreenMethod, Window::kTarget,
+     center_on_current_screen, Answer::kNull},
+    {kCenterWindowOnParentByViewIdMethod, Window::kTarget, center_on_parent,
+     Answer::kNull},
+    {kPrepareNextWindowSpawnOnCurrentScreenMethod, Window::kNone,
      prepare_next_window, Answer::kNull},
-    {"prepareNextWindowSpawnOnParentByViewId", Window::kNone,
+    {kPrepareNextWindowSpawnOnParentByViewIdMethod, Window::kNone,
      prepare_next_window, Answer::kNull},
-    {"prepareNextWindowChrome", Window::kNone, prepare_next_window_chrome,
+    {kPrepareNextWindowChromeMethod, Window::kNone, prepare_next_window_chrome,
      Answer::kNull},
-    {"activateWindowByViewId", Window::kTarget, activate, Answer::kNull},
-    {"bindChildWindowToParentByViewId", Window::kNone, bind_to_parent,
+    {kActivateWindowByViewIdMethod, Window::kTarget, activate, Answer::kNull},
+    {kBindChildWindowToParentByViewIdMethod, Window::kNone, bind_to_parent,
      Answer::kNull},
-    {"configureWindowChromeByViewId", Window::kNone, configure_chrome,
+    {kConfigureWindowChromeByViewIdMethod, Window::kNone, configure_chrome,
      Answer::kNull},
 };
 
