@@ -267,6 +267,26 @@ class ControlSocketTest(unittest.TestCase):
         # The connection still serves requests.
         self.assertIn("result", self.a.request("state"))
 
+    def test_nesting_beyond_the_limit_is_refused(self):
+        # 64 levels in all, the request object included.
+        def nested(depth):
+            return json.loads("[" * depth + "]" * depth)
+        reply = self.a.request("invoke", channel="test/echo", method="echo",
+                               args=nested(63))
+        self.assertEqual(reply["value"], nested(63))
+        for depth in (64, 100000):
+            self.a.send_raw(b'{"id": 1, "op": "invoke", "channel": "test/echo",'
+                            b' "method": "echo", "args": ' +
+                            b"[" * depth + b"]" * depth + b"}\n")
+            self.assertEqual(self.a.reply(None),
+                             {"id": None, "failure": "nesting too deep"})
+        # Brackets inside strings are text, not nesting.
+        text = '["\\"{' * 100000
+        reply = self.a.request("invoke", channel="test/echo", method="echo",
+                               args=[text])
+        self.assertEqual(reply["value"], [text])
+        self.assertIsNone(self.host.poll())
+
     def test_huge_line_and_departed_client(self):
         text = "x" * (2 << 20)
         reply = self.a.request("invoke", channel="test/echo", method="echo",
