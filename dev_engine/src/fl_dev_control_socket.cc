@@ -348,6 +348,12 @@ void handle_state(Client* client, JsonNode* id) {
                                    fl_dev_view_has_emitted_first_frame(view));
     json_object_set_boolean_member(entry, "realized",
                                    gtk_widget_get_realized(GTK_WIDGET(view)));
+    // Whether the shell has shown the view's window: the one sign of it that
+    // does not depend on the display (no XID on Wayland).
+    GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
+    json_object_set_boolean_member(
+        entry, "mapped",
+        GTK_IS_WINDOW(toplevel) && gtk_widget_get_mapped(toplevel));
     json_array_add_object_element(views, entry);
   }
   json_object_set_array_member(state, "views", views);

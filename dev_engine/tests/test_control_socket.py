@@ -155,6 +155,7 @@ class ControlSocketTest(unittest.TestCase):
         self.a.wait_for(lambda: self.view(0)["firstFrame"], "first frame")
         main = self.view(0)
         self.assertTrue(main["realized"])
+        self.assertTrue(main["mapped"])
         self.assertIsInstance(main["window"], int)
 
     def test_replies_of_each_kind(self):
@@ -236,6 +237,7 @@ class ControlSocketTest(unittest.TestCase):
         hidden_id = hidden["viewId"]
         self.assertEqual(hidden_id, view_id + 1)
         self.assertFalse(self.view(hidden_id)["firstFrame"])
+        self.assertFalse(self.view(hidden_id)["mapped"])
         self.assertEqual(self.b.request("emitFirstFrame",
                                         viewId=hidden_id)["result"], None)
         self.b.event(lambda e: e == {"event": "firstFrame",
