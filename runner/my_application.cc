@@ -18,6 +18,17 @@ static void my_application_startup(GApplication* application) {
       application, "window-added", G_CALLBACK(window_added_cb), self);
 }
 
+// Leaves the arguments to the command-line handler exactly as given. GLib's
+// own handling would parse them first: it drops a "--", and takes words such
+// as "--gapplication-service" as its options. Returning false makes
+// g_application_run register the application and hand the untouched vector
+// to the primary instance's command-line handler.
+static gboolean my_application_local_command_line(GApplication*,
+                                                  gchar***,
+                                                  int*) {
+  return FALSE;
+}
+
 static void my_application_dispose(GObject* object) {
   MyApplication* self = MY_APPLICATION(object);
 
@@ -59,6 +70,8 @@ static void my_application_class_init(MyApplicationClass* klass) {
   G_APPLICATION_CLASS(klass)->startup = my_application_startup;
   G_APPLICATION_CLASS(klass)->activate = my_application_activate;
   G_APPLICATION_CLASS(klass)->command_line = my_application_command_line;
+  G_APPLICATION_CLASS(klass)->local_command_line =
+      my_application_local_command_line;
 }
 
 static void my_application_init(MyApplication* self) {

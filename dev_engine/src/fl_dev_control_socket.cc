@@ -12,6 +12,9 @@
 namespace {
 
 constexpr char kSocketEnv[] = "FL_DEV_ENGINE_SOCKET";
+// Deepest nesting of arrays and objects in a request, the request object
+// included: far beyond any real method call, far below a stack overflow.
+constexpr guint kMaxRequestNesting = 64;
 
 // One connected client. Reference-counted (g_rc_box): the server's list,
 // each pending read or write and each unanswered method call hold one.
@@ -345,6 +348,12 @@ void handle_state(Client* client, JsonNode* id) {
                                    fl_dev_view_has_emitted_first_frame(view));
     json_object_set_boolean_member(entry, "realized",
                                    gtk_widget_get_realized(GTK_WIDGET(view)));
+    // Whether the shell has shown the view's window: the one sign of it that
+    // does not depend on the display (no XID on Wayland).
+    GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
+    json_object_set_boolean_member(
+        entry, "mapped",
+        GTK_IS_WINDOW(toplevel) && gtk_widget_get_mapped(toplevel));
     json_array_add_object_element(views, entry);
   }
   json_object_set_array_member(state, "views", views);
@@ -473,6 +482,10 @@ void handle_emit_first_frame(Client* client,
 }
 
 void handle_line(Client* client, const gchar* line, gsize length) {
+  if (!fl_dev_json_nesting_within(line, length, kMaxRequestNesting)) {
+    send_failure(client, nullptr, "nesting too deep");
+    return;
+  }
   g_autoptr(JsonParser) parser = json_parser_new_immutable();
   if (!json_parser_load_from_data(parser, line, static_cast<gssize>(length),
                                   nullptr) ||

@@ -1,5 +1,6 @@
 // The JSON form of values on the control socket: numbers without fraction or
-// exponent are ints, others floats; typed lists become arrays.
+// exponent are ints, others floats; typed lists become arrays. Also the
+// nesting check that keeps over-deep text away from the recursive parser.
 #include "fl_dev_private.h"
 
 #include <cmath>
@@ -150,4 +151,33 @@ FlValue* fl_dev_value_from_json(JsonNode* node) {
     }
   }
   return fl_value_new_null();
+}
+
+gboolean fl_dev_json_nesting_within(const gchar* text,
+                                    gsize length,
+                                    guint max_depth) {
+  // json-glib's parser, the conversion to values and their release all
+  // recurse once per level, so the raw text is checked first. Brackets
+  // inside strings are text; malformed text is left to the parser.
+  guint depth = 0;
+  gboolean in_string = FALSE;
+  for (gsize i = 0; i < length; i++) {
+    const gchar c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        i++;
+      } else if (c == '"') {
+        in_string = FALSE;
+      }
+    } else if (c == '"') {
+      in_string = TRUE;
+    } else if (c == '[' || c == '{') {
+      if (++depth > max_depth) {
+        return FALSE;
+      }
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      depth--;
+    }
+  }
+  return TRUE;
 }

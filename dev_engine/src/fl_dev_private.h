@@ -63,6 +63,11 @@ FlView* fl_dev_view_lookup(int64_t view_id);
 // JSON mapping of values.
 JsonNode* fl_dev_value_to_json(FlValue* value);
 FlValue* fl_dev_value_from_json(JsonNode* node);
+// Whether no array or object in the JSON text lies more than `max_depth`
+// levels deep (the outermost one is level 1).
+gboolean fl_dev_json_nesting_within(const gchar* text,
+                                    gsize length,
+                                    guint max_depth);
 
 // The control socket. Starting it more than once does nothing.
 void fl_dev_control_socket_start(FlEngine* engine);

@@ -155,6 +155,7 @@ class ControlSocketTest(unittest.TestCase):
         self.a.wait_for(lambda: self.view(0)["firstFrame"], "first frame")
         main = self.view(0)
         self.assertTrue(main["realized"])
+        self.assertTrue(main["mapped"])
         self.assertIsInstance(main["window"], int)
 
     def test_replies_of_each_kind(self):
@@ -236,6 +237,7 @@ class ControlSocketTest(unittest.TestCase):
         hidden_id = hidden["viewId"]
         self.assertEqual(hidden_id, view_id + 1)
         self.assertFalse(self.view(hidden_id)["firstFrame"])
+        self.assertFalse(self.view(hidden_id)["mapped"])
         self.assertEqual(self.b.request("emitFirstFrame",
                                         viewId=hidden_id)["result"], None)
         self.b.event(lambda e: e == {"event": "firstFrame",
@@ -266,6 +268,26 @@ class ControlSocketTest(unittest.TestCase):
             self.assertIsInstance(reply.get("failure"), str, (op, fields))
         # The connection still serves requests.
         self.assertIn("result", self.a.request("state"))
+
+    def test_nesting_beyond_the_limit_is_refused(self):
+        # 64 levels in all, the request object included.
+        def nested(depth):
+            return json.loads("[" * depth + "]" * depth)
+        reply = self.a.request("invoke", channel="test/echo", method="echo",
+                               args=nested(63))
+        self.assertEqual(reply["value"], nested(63))
+        for depth in (64, 100000):
+            self.a.send_raw(b'{"id": 1, "op": "invoke", "channel": "test/echo",'
+                            b' "method": "echo", "args": ' +
+                            b"[" * depth + b"]" * depth + b"}\n")
+            self.assertEqual(self.a.reply(None),
+                             {"id": None, "failure": "nesting too deep"})
+        # Brackets inside strings are text, not nesting.
+        text = '["\\"{' * 100000
+        reply = self.a.request("invoke", channel="test/echo", method="echo",
+                               args=[text])
+        self.assertEqual(reply["value"], [text])
+        self.assertIsNone(self.host.poll())
 
     def test_huge_line_and_departed_client(self):
         text = "x" * (2 << 20)

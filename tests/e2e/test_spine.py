@@ -70,6 +70,19 @@ class SpineTest(unittest.TestCase):
         self.assertEqual(find_windows_by_title("Ferrow Dadira"), [main])
         self.assertEqual(app.state()["entrypointArguments"], ["first"])
 
+    def test_option_like_words_pass_untouched(self):
+        # Words GLib's own option parsing would take, drop or fail on.
+        words = ["--gapplication-service", "--help", "-x",
+                 "--gapplication-app-id=x", "a", "--", "b"]
+        app = self.start(words)
+        self.assertEqual(app.state()["entrypointArguments"], words)
+
+        status, out, err = launch(words + ["ferrow-dadira:after-words"])
+        self.assertEqual(status, 0, err)
+        wait_until(lambda: deep_links(app) == ["ferrow-dadira:after-words"],
+                   message="deep link forwarded")
+        self.assertEqual(app.state()["entrypointArguments"], words)
+
     def test_process_ends_with_status_zero_when_its_last_window_closes(self):
         app = self.start()
         main = app.main_window()
