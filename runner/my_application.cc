@@ -5,6 +5,7 @@
 #include "runner/activation.h"
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/command_line.h"
+#include "runner/keep_alive/bus_connection.h"
 #include "runner/keep_alive/system_keep_alive.h"
 
 G_DEFINE_TYPE(MyApplication, my_application, GTK_TYPE_APPLICATION)
@@ -36,8 +37,7 @@ static void my_application_dispose(GObject* object) {
 
   g_clear_object(&self->system_keep_alive_channel);
   g_clear_object(&self->deep_link_channel);
-  g_clear_object(&self->system_bus);
-  g_clear_object(&self->session_bus);
+  release_bus_connections(self);
   g_clear_object(&self->window_control_channel);
   g_clear_pointer(&self->pending_deep_links, g_ptr_array_unref);
 

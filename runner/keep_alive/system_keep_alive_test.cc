@@ -78,6 +78,38 @@ TEST_F(SystemKeepAliveTest, DisposeReleasesTheLogindInhibitor) {
   EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
 }
 
+// The bus may close before its "closed" signal is delivered. A start in
+// between drops the dead connection, connects again and takes a new
+// inhibitor; the loss is logged once, and dispose with the signal still on
+// its way leaves nothing to call back into.
+TEST_F(SystemKeepAliveTest, ClosedSystemBusIsDroppedBeforeItsSignal) {
+  auto logind = DBusMockService::start_logind();
+  ASSERT_TRUE(logind);
+  LogCapture log;
+  KeepAliveApp app;
+  MyApplication* application = app.application();
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(list_logind_inhibitors().size(), 1u);
+
+  ASSERT_TRUE(
+      g_dbus_connection_close_sync(application->system_bus, nullptr, nullptr));
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_FALSE(g_dbus_connection_is_closed(application->system_bus));
+  EXPECT_NE(application->sleep_signal_subscription_id, 0u);
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().size() == 1u; }));
+  drain_main_loop();
+  EXPECT_EQ(warnings(log),
+            std::vector<std::string>{
+                "Lost the system bus connection for sleep inhibit and sleep "
+                "signals: The connection is closed"});
+
+  ASSERT_TRUE(
+      g_dbus_connection_close_sync(application->system_bus, nullptr, nullptr));
+  app.dispose();
+  drain_main_loop();
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
+}
+
 TEST_F(SystemKeepAliveTest, RefusedLogindFallsBackToTheScreenSaver) {
   auto logind = DBusMockService::start_refusing_logind();
   auto screen_saver = DBusMockService::start_screen_saver(42);
