@@ -1,5 +1,5 @@
 """The built application when D-Bus lets it down: a system bus that goes away
-and comes back while the app runs."""
+and comes back while the app runs, and no session bus at all."""
 
 import os
 import shutil
@@ -8,9 +8,13 @@ import tempfile
 import unittest
 from unittest import mock
 
-from harness import App, KEEP_ALIVE_CHANNEL, LogindMock, wait_until
+from harness import (App, KEEP_ALIVE_CHANNEL, LogindMock, wait_until,
+                     window_mapped)
 
 LOST_SYSTEM_BUS = "Lost the system bus connection for sleep inhibit and sleep signals: "
+NOT_REGISTERED = ("Failed to register with the session bus, other launches "
+                  "will start a new instance: ")
+DEAD_BUS = "unix:path=/nonexistent/ferrow-bus-loss-e2e"
 
 
 class RestartableSystemBus:
@@ -122,6 +126,32 @@ class SystemBusRestartTest(unittest.TestCase):
                 self.assertEqual(len(lost), 1, lost)
                 self.assertIn("WARNING", lost[0])
                 self.assertEqual(app.gtk_warnings(), [])
+
+
+class WithoutSessionBusTest(unittest.TestCase):
+    def test_runs_alone_and_says_so_once(self):
+        no_dbus = {"DBUS_SESSION_BUS_ADDRESS": DEAD_BUS, "DBUS_SYSTEM_BUS_ADDRESS": DEAD_BUS}
+        with App(env=no_dbus) as app:
+            main = app.main_window()
+            wait_until(lambda: window_mapped(main), message="main window mapped")
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), False)
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
+
+            # A later launch cannot reach this one; it starts an instance of
+            # its own, which says the same once.
+            later = App(env=no_dbus)
+            later.start()
+            self.addCleanup(later.close)
+            wait_until(lambda: window_mapped(later.main_window()),
+                       message="second main window mapped")
+            later.wait_log(NOT_REGISTERED)
+            self.assertTrue(app.running())
+
+            lines = [line for line in app.log_lines if NOT_REGISTERED in line]
+            self.assertEqual(len(lines), 1, app.log_lines)
+            self.assertIn("WARNING", lines[0])
+            self.assertNotEqual(lines[0].strip(), NOT_REGISTERED.strip())
+            self.assertEqual(app.gtk_warnings(), [])
 
 
 if __name__ == "__main__":
