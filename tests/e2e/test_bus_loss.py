@@ -83,49 +83,57 @@ class SystemBusRestartTest(unittest.TestCase):
                 mock.patch.dict(os.environ, {"DBUS_SYSTEM_BUS_ADDRESS": bus.address}):
             logind = LogindMock()
             logind.start()
-            self.addCleanup(lambda: logind.stop())
-            with App() as app:
-                wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"], 30,
-                           message="keep-alive channel")
-                self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-                self.assertEqual(len(logind.list_inhibitors()), 1)
-
-                # An upgrade restarts the bus, and logind with it.
+            try:
+                with App() as app:
+                    logind = self.restart_bus_under(app, bus, logind)
+            finally:
                 logind.stop()
-                bus.stop()
-                app.wait_log(LOST_SYSTEM_BUS)
-                self.assertTrue(app.running())
-                self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"),
-                                 False)
-                bus.start()
-                logind = LogindMock()
-                logind.start()
 
-                # The shell subscribes again by itself: a wake reaches Dart
-                # before Dart asks for anything.
-                since = len(app.events)
+    def restart_bus_under(self, app, bus, logind):
+        """Restarts the bus and logind under the running app; returns the
+        new logind."""
+        wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"], 30,
+                   message="keep-alive channel")
+        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+        self.assertEqual(len(logind.list_inhibitors()), 1)
 
-                def woke():
-                    logind.emit_prepare_for_sleep(False)
-                    try:
-                        return app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake",
-                                                    timeout=1, since=since)
-                    except AssertionError:
-                        return None
-                wait_until(woke, 30, message="systemDidWake after the restart")
+        # An upgrade restarts the bus, and logind with it.
+        logind.stop()
+        bus.stop()
+        app.wait_log(LOST_SYSTEM_BUS)
+        self.assertTrue(app.running())
+        # The inhibitor went with the bus.
+        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
+        bus.start()
+        logind = LogindMock()
+        logind.start()
 
-                self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-                self.assertEqual(len(logind.list_inhibitors()), 1)
-                since = len(app.events)
-                logind.emit_prepare_for_sleep(True)
-                app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep", since=since)
+        # The shell subscribes again by itself: a wake reaches Dart before
+        # Dart asks for anything.
+        since = len(app.events)
 
-                self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
-                wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
-                lost = [line for line in app.log_lines if LOST_SYSTEM_BUS in line]
-                self.assertEqual(len(lost), 1, lost)
-                self.assertIn("WARNING", lost[0])
-                self.assertEqual(app.gtk_warnings(), [])
+        def woke():
+            logind.emit_prepare_for_sleep(False)
+            try:
+                return app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake",
+                                            timeout=1, since=since)
+            except AssertionError:
+                return None
+        wait_until(woke, 30, message="systemDidWake after the restart")
+
+        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+        self.assertEqual(len(logind.list_inhibitors()), 1)
+        since = len(app.events)
+        logind.emit_prepare_for_sleep(True)
+        app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep", since=since)
+
+        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
+        wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+        lost = [line for line in app.log_lines if LOST_SYSTEM_BUS in line]
+        self.assertEqual(len(lost), 1, lost)
+        self.assertIn("WARNING", lost[0])
+        self.assertEqual(app.gtk_warnings(), [])
+        return logind
 
 
 class WithoutSessionBusTest(unittest.TestCase):
@@ -139,13 +147,11 @@ class WithoutSessionBusTest(unittest.TestCase):
 
             # A later launch cannot reach this one; it starts an instance of
             # its own, which says the same once.
-            later = App(env=no_dbus)
-            later.start()
-            self.addCleanup(later.close)
-            wait_until(lambda: window_mapped(later.main_window()),
-                       message="second main window mapped")
-            later.wait_log(NOT_REGISTERED)
-            self.assertTrue(app.running())
+            with App(env=no_dbus) as later:
+                wait_until(lambda: window_mapped(later.main_window()),
+                           message="second main window mapped")
+                later.wait_log(NOT_REGISTERED)
+                self.assertTrue(app.running())
 
             lines = [line for line in app.log_lines if NOT_REGISTERED in line]
             self.assertEqual(len(lines), 1, app.log_lines)
