@@ -5,14 +5,35 @@
 #include "runner/activation.h"
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/command_line.h"
+#include "runner/keep_alive/bus_connection.h"
 #include "runner/keep_alive/system_keep_alive.h"
 
 G_DEFINE_TYPE(MyApplication, my_application, GTK_TYPE_APPLICATION)
+
+// Without a session bus GApplication registers nothing and says nothing, and
+// each later launch becomes an instance of its own with a window of its own.
+// The app works all the same; the log says why. GApplication keeps its
+// failure to itself, so the reason comes from a connection attempt of our own.
+static void warn_if_not_on_session_bus(GApplication* application) {
+  // A non-unique application is never reached by other launches anyway.
+  if (g_application_get_dbus_connection(application) != nullptr ||
+      (g_application_get_flags(application) & G_APPLICATION_NON_UNIQUE) != 0) {
+    return;
+  }
+  g_autoptr(GError) error = nullptr;
+  g_autoptr(GDBusConnection) connection =
+      connect_bus(G_BUS_TYPE_SESSION, &error);
+  g_log(nullptr, G_LOG_LEVEL_WARNING,
+        "Failed to register with the session bus, other launches will start "
+        "a new instance: %s",
+        error_reason(error));
+}
 
 static void my_application_startup(GApplication* application) {
   MyApplication* self = MY_APPLICATION(application);
 
   G_APPLICATION_CLASS(my_application_parent_class)->startup(application);
+  warn_if_not_on_session_bus(application);
 
   self->window_added_handler_id = g_signal_connect(
       application, "window-added", G_CALLBACK(window_added_cb), self);
@@ -47,8 +68,7 @@ static void my_application_dispose(GObject* object) {
 
   g_clear_object(&self->system_keep_alive_channel);
   g_clear_object(&self->deep_link_channel);
-  g_clear_object(&self->system_bus);
-  g_clear_object(&self->session_bus);
+  release_bus_connections(self);
   g_clear_object(&self->window_control_channel);
   g_clear_pointer(&self->pending_deep_links, g_ptr_array_unref);
 

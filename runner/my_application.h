@@ -32,6 +32,8 @@ struct _MyApplication {
   gint32 sleep_inhibit_fd;
   guint32 screensaver_inhibit_cookie;
   guint32 sleep_signal_subscription_id;
+  // The timeout that seeks the system bus again after losing it; 0 when none.
+  guint system_bus_reconnect_source_id;
   gint32 next_window_preferred_width;
   gint32 next_window_preferred_height;
   gint32 next_window_min_width;

@@ -1,9 +1,11 @@
 // The D-Bus pieces the keep-alive subsystem shares: the login manager's
-// names, lazily made bus connections, and failure reasons for the log.
+// names, the shell's own bus connections, and failure reasons for the log.
 #ifndef RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_
 #define RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_
 
 #include <gio/gio.h>
+
+#include "runner/my_application.h"
 
 inline constexpr char kLogindBusName[] = "org.freedesktop.login1";
 inline constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
@@ -13,11 +15,21 @@ inline constexpr char kLogindManagerInterface[] =
 // The error's message, or "unknown error" when the call set none.
 const char* error_reason(const GError* error);
 
-// Connects `*connection` to the bus unless it is connected already. On
-// failure logs "<failure_message>: <reason>" as a warning and leaves it empty,
-// so that the next use tries again.
-bool ensure_bus_connection(GDBusConnection** connection,
-                           GBusType bus_type,
-                           const char* failure_message);
+// A new connection of the caller's own to the bus, or null with `error` set.
+// Unlike GIO's shared connections it does not end the process when the bus
+// goes away.
+GDBusConnection* connect_bus(GBusType bus_type, GError** error);
+
+// Connects application->system_bus (or session_bus) unless it is connected
+// already; a connection the bus has closed is dropped first. On failure logs
+// "<failure_message>: <reason>" as a warning and leaves the field empty, so
+// that the next use tries again.
+bool ensure_system_bus(MyApplication* application, const char* failure_message);
+bool ensure_session_bus(MyApplication* application,
+                        const char* failure_message);
+
+// For dispose: stops the reconnection attempts and releases both connections.
+// The sleep-signal subscription must have ended before.
+void release_bus_connections(MyApplication* application);
 
 #endif  // RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_

@@ -16,14 +16,16 @@ constexpr char kSystemDidWakeMethod[] = "systemDidWake";
 void ensure_sleep_signal_subscription(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
 
-  if (application->sleep_signal_subscription_id != 0) {
+  // A subscription on a bus that has closed is as good as none; making sure
+  // of the bus drops it.
+  if (application->sleep_signal_subscription_id != 0 &&
+      !g_dbus_connection_is_closed(application->system_bus)) {
     return;
   }
 
   // Left unsubscribed without a bus; the next "startKeepAlive" tries again.
-  if (!ensure_bus_connection(
-          &application->system_bus, G_BUS_TYPE_SYSTEM,
-          "Failed to connect system bus for sleep signals")) {
+  if (!ensure_system_bus(application,
+                         "Failed to connect system bus for sleep signals")) {
     return;
   }
 

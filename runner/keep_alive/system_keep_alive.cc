@@ -38,9 +38,8 @@ gboolean is_keep_alive_active(MyApplication* application) {
 // Asks logind for a blocking sleep inhibitor; true when its descriptor is
 // held in sleep_inhibit_fd.
 gboolean acquire_sleep_inhibitor(MyApplication* application) {
-  if (!ensure_bus_connection(
-          &application->system_bus, G_BUS_TYPE_SYSTEM,
-          "Failed to connect system bus for sleep inhibit")) {
+  if (!ensure_system_bus(application,
+                         "Failed to connect system bus for sleep inhibit")) {
     return FALSE;
   }
 
@@ -79,8 +78,8 @@ gboolean acquire_sleep_inhibitor(MyApplication* application) {
 
 // Asks the screen saver for an inhibit; true when a non-zero cookie is held.
 gboolean acquire_screensaver_inhibit(MyApplication* application) {
-  if (!ensure_bus_connection(
-          &application->session_bus, G_BUS_TYPE_SESSION,
+  if (!ensure_session_bus(
+          application,
           "Failed to connect session bus for screensaver inhibit")) {
     return FALSE;
   }
@@ -152,8 +151,10 @@ void stop_system_keep_alive(MyApplication* application) {
     application->sleep_inhibit_fd = -1;
   }
 
+  // A cookie from a bus that has closed is not released on it.
   if (application->screensaver_inhibit_cookie != 0 &&
-      application->session_bus != nullptr) {
+      application->session_bus != nullptr &&
+      !g_dbus_connection_is_closed(application->session_bus)) {
     g_autoptr(GError) error = nullptr;
     g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
         application->session_bus, kScreenSaverBusName, kScreenSaverObjectPath,

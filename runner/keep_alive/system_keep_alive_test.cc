@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "runner/keep_alive/sleep_notifications.h"
@@ -76,6 +77,65 @@ TEST_F(SystemKeepAliveTest, DisposeReleasesTheLogindInhibitor) {
   EXPECT_EQ(list_logind_inhibitors().size(), 1u);
   app.dispose();
   EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
+}
+
+// The bus may close before its "closed" signal is delivered. A start in
+// between drops the dead connection, connects again and takes a new
+// inhibitor; the loss is logged once, and dispose with the signal still on
+// its way leaves nothing to call back into.
+TEST_F(SystemKeepAliveTest, ClosedSystemBusIsDroppedBeforeItsSignal) {
+  auto logind = DBusMockService::start_logind();
+  ASSERT_TRUE(logind);
+  LogCapture log;
+  KeepAliveApp app;
+  MyApplication* application = app.application();
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(list_logind_inhibitors().size(), 1u);
+
+  ASSERT_TRUE(
+      g_dbus_connection_close_sync(application->system_bus, nullptr, nullptr));
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_FALSE(g_dbus_connection_is_closed(application->system_bus));
+  EXPECT_NE(application->sleep_signal_subscription_id, 0u);
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().size() == 1u; }));
+  drain_main_loop();
+  EXPECT_EQ(warnings(log),
+            std::vector<std::string>{
+                "Lost the system bus connection for sleep inhibit and sleep "
+                "signals: The connection is closed"});
+
+  ASSERT_TRUE(
+      g_dbus_connection_close_sync(application->system_bus, nullptr, nullptr));
+  app.dispose();
+  drain_main_loop();
+  EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
+}
+
+// A screen-saver cookie is forgotten with the session bus connection that
+// carried it, without calling anyone; the next start connects again.
+TEST_F(SystemKeepAliveTest, LostSessionBusForgetsTheScreenSaverCookie) {
+  auto screen_saver = DBusMockService::start_screen_saver(42);
+  ASSERT_TRUE(screen_saver);
+  KeepAliveApp app;
+  MyApplication* application = app.application();
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+
+  LogCapture log;
+  ASSERT_TRUE(
+      g_dbus_connection_close_sync(application->session_bus, nullptr, nullptr));
+  EXPECT_TRUE(
+      run_until([&] { return application->screensaver_inhibit_cookie == 0; }));
+  EXPECT_EQ(application->session_bus, nullptr);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(screen_saver->method_calls("UnInhibit").size(), 0u);
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(screen_saver->method_calls("Inhibit").size(), 2u);
+  auto logged = warnings(log);
+  EXPECT_EQ(std::count(logged.begin(), logged.end(),
+                       "Lost the session bus connection for screensaver "
+                       "inhibit: unknown error"),
+            1);
 }
 
 TEST_F(SystemKeepAliveTest, RefusedLogindFallsBackToTheScreenSaver) {
