@@ -2,7 +2,21 @@
 # generated configuration, the embedder it unpacks into flutter/ephemeral/
 # (target flutter, FLUTTER_LIBRARY), the assemble step that unpacks it and
 # builds the Dart side, and where that step leaves the bundle's data.
-include("${FLUTTER_EPHEMERAL_DIR}/generated_config.cmake")
+
+# The tool's config sets some variables for the scope that includes it and
+# some (the FLUTTER_VERSION ones) for that scope's parent; read inside a
+# function, all of them land here.
+function(read_flutter_tool_config)
+  include("${FLUTTER_EPHEMERAL_DIR}/generated_config.cmake")
+  foreach(name FLUTTER_ROOT PROJECT_DIR FLUTTER_TOOL_ENVIRONMENT
+          FLUTTER_TARGET_PLATFORM FLUTTER_VERSION FLUTTER_VERSION_MAJOR
+          FLUTTER_VERSION_MINOR FLUTTER_VERSION_PATCH FLUTTER_VERSION_BUILD)
+    if(DEFINED ${name})
+      set(${name} "${${name}}" PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+read_flutter_tool_config()
 
 # The tool passes the platform; a hand-run configure of a tool project gets
 # the usual one.
@@ -16,11 +30,14 @@ set(FLUTTER_ICU_DATA_FILE "${FLUTTER_EPHEMERAL_DIR}/icudtl.dat")
 set(FLUTTER_ASSETS_DIR "${PROJECT_DIR}/build/flutter_assets")
 set(FLUTTER_AOT_LIBRARY "${PROJECT_DIR}/build/lib/libapp.so")
 
-# Headers an earlier build unpacked are checked now; a first build's right
-# after the assemble step unpacks them, before anything compiles.
+# The SDK's own engine headers are checked now (not the unpacked ones, which
+# may be an older SDK's until the assemble step runs); whatever the assemble
+# step unpacks is checked right after it, before anything compiles.
 include("${CMAKE_CURRENT_LIST_DIR}/check_embedder_api.cmake")
-if(EXISTS "${FLUTTER_HEADERS_DIR}/fl_view.h")
-  check_embedder_api("${FLUTTER_HEADERS_DIR}")
+set(sdk_headers_dir
+    "${FLUTTER_ROOT}/bin/cache/artifacts/engine/${FLUTTER_TARGET_PLATFORM}/flutter_linux")
+if(EXISTS "${sdk_headers_dir}/fl_view.h")
+  check_embedder_api("${sdk_headers_dir}")
 endif()
 
 add_library(flutter INTERFACE)
