@@ -1,6 +1,7 @@
 // FlView: a box holding an event box holding a drawing area that paints the
 // background colour and a placeholder naming the view; emits "first-frame"
-// its delay after it is realized.
+// its delay after it is realized (or, like an embedder older than that signal,
+// has none).
 #include "fl_dev_private.h"
 
 #include <cinttypes>
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr char kFirstFrameDelayEnv[] = "FL_DEV_ENGINE_FIRST_FRAME_DELAY_MS";
+constexpr char kNoFirstFrameSignalEnv[] = "FL_DEV_ENGINE_NO_FIRST_FRAME_SIGNAL";
 
 enum { kSignalFirstFrame, kLastSignal };
 guint view_signals[kLastSignal];
@@ -76,7 +78,9 @@ static void emit_first_frame(FlView* self) {
   // A handler may destroy the view.
   g_object_ref(self);
   int64_t id = self->id;
-  g_signal_emit(self, view_signals[kSignalFirstFrame], 0);
+  if (view_signals[kSignalFirstFrame] != 0) {
+    g_signal_emit(self, view_signals[kSignalFirstFrame], 0);
+  }
   fl_dev_control_socket_notify_first_frame(id);
   g_object_unref(self);
 }
@@ -174,9 +178,13 @@ static void fl_view_class_init(FlViewClass* klass) {
   GTK_WIDGET_CLASS(klass)->realize = fl_view_realize;
   GTK_WIDGET_CLASS(klass)->unrealize = fl_view_unrealize;
 
-  view_signals[kSignalFirstFrame] =
-      g_signal_new("first-frame", fl_view_get_type(), G_SIGNAL_RUN_LAST, 0,
-                   nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
+  // Switched off, a view still draws its first frame (the control socket
+  // reports it); only the signal to connect to is missing.
+  if (g_strcmp0(g_getenv(kNoFirstFrameSignalEnv), "1") != 0) {
+    view_signals[kSignalFirstFrame] =
+        g_signal_new("first-frame", fl_view_get_type(), G_SIGNAL_RUN_LAST, 0,
+                     nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
+  }
 }
 
 static void fl_view_init(FlView* self) {

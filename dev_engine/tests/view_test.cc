@@ -1,6 +1,7 @@
 // Views: ids, the widget tree, the registry, and when "first-frame" comes.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include "src/fl_dev_private.h"
 #include "tests/dev_test_util.h"
@@ -156,4 +157,29 @@ TEST_F(DevEngineViewTest, BackgroundColorIsKept) {
   fl_view_set_background_color(view, &dark);
   ASSERT_TRUE(fl_dev_view_get_background_color(view, &color));
   EXPECT_TRUE(gdk_rgba_equal(&color, &dark));
+}
+
+// The switch is read when the view class is made, so the case runs in a
+// fresh process of its own (a death test in the threadsafe style re-runs
+// the binary) and reports through its exit status.
+TEST(DevEngineNoFirstFrameSignalDeathTest, ViewsDrawWithoutTheSignal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        g_setenv("FL_DEV_ENGINE_NO_FIRST_FRAME_SIGNAL", "1", TRUE);
+        g_autoptr(FlDartProject) project = fl_dart_project_new();
+        FlView* view = fl_view_new(project);
+        // Signals are looked up once the class is made.
+        bool signal_absent =
+            g_signal_lookup("first-frame", fl_view_get_type()) == 0;
+        GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_widget_show(GTK_WIDGET(view));
+        gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
+        gtk_widget_realize(GTK_WIDGET(view));
+        bool drew = pump_until(
+            [view] { return fl_dev_view_has_emitted_first_frame(view); });
+        gtk_widget_destroy(window);
+        _exit(signal_absent && drew ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
