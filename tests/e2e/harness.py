@@ -34,6 +34,13 @@ App(args=(), env=None, executable=None, startup_timeout=30)
   .gtk_warnings() -> stderr lines logged at warning or critical level
   .sanitizer_report() -> the sanitizer's output, or None
 
+LaunchedApp(socket_path, log_path, startup_timeout=30)
+    An App that another program started (gio open, xdg-open) with
+    FL_DEV_ENGINE_SOCKET=socket_path in its environment and its output going
+    to the file log_path. start() waits until the socket accepts; the process
+    is the socket's peer. Not being this process's child, its end is seen in
+    /proc and its exit status is unknown (-1).
+
 launch(args=(), env=None, timeout=30, executable=None)
     Runs one more launch of the executable to completion and returns
     (returncode, stdout, stderr).
@@ -55,7 +62,8 @@ decorated(xid) -> False when the Motif hints turn decorations off,
 opacity(xid) -> float in [0, 1] or None, transient_for(xid) -> XID or None,
 geometry(xid) -> {"x", "y", "width", "height"} (absolute, from xwininfo),
 find_windows_by_title(title, visible_only=False) -> list of XIDs (exact
-title), screenshot(path, xid=None).
+title), screenshot(path, xid=None), window_icon(xid) -> (width, height,
+[ARGB ints]) of the first image in _NET_WM_ICON, or None.
 
 D-Bus (through gdbus and python3-dbusmock)
 -----------------------------------------
@@ -84,6 +92,7 @@ import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import tempfile
 import threading
@@ -215,6 +224,9 @@ class App:
                 raise TimeoutError("the control socket did not accept within %ss"
                                    % self.startup_timeout)
             time.sleep(0.05)
+        self._attach(sock)
+
+    def _attach(self, sock):
         self._sock = sock
         thread = threading.Thread(target=self._read_socket, daemon=True)
         thread.start()
@@ -445,6 +457,74 @@ class App:
             and e.get("method") == method, timeout, since)
 
 
+class _ProcessById:
+    """What App needs of a Popen, for a process this one did not start."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.returncode = None
+
+    def poll(self):
+        if self.returncode is None:
+            try:
+                with open("/proc/%d/stat" % self.pid) as stat:
+                    state = stat.read().rpartition(")")[2].split()[0]
+            except OSError:
+                state = "gone"
+            if state in ("gone", "Z", "X"):
+                self.returncode = -1
+        return self.returncode
+
+    def wait(self, timeout=None):
+        deadline = None if timeout is None else time.monotonic() + timeout
+        while self.poll() is None:
+            if deadline is not None and time.monotonic() >= deadline:
+                raise subprocess.TimeoutExpired(str(self.pid), timeout)
+            time.sleep(0.05)
+        return self.returncode
+
+    def send_signal(self, sig):
+        if self.poll() is None:
+            os.kill(self.pid, sig)
+
+    def kill(self):
+        self.send_signal(signal.SIGKILL)
+
+
+class LaunchedApp(App):
+    def __init__(self, socket_path, log_path, startup_timeout=30):
+        super().__init__(startup_timeout=startup_timeout)
+        self.socket_path = str(socket_path)
+        self.log_path = str(log_path)
+
+    def start(self):
+        deadline = time.monotonic() + self.startup_timeout
+        while True:
+            sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            try:
+                sock.connect(self.socket_path)
+                break
+            except OSError:
+                sock.close()
+            if time.monotonic() >= deadline:
+                raise TimeoutError("nothing listened on %s within %ss; output:\n%s"
+                                   % (self.socket_path, self.startup_timeout,
+                                      self.stderr_text))
+            time.sleep(0.05)
+        credentials = sock.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED,
+                                      struct.calcsize("3i"))
+        self.proc = _ProcessById(struct.unpack("3i", credentials)[0])
+        self._attach(sock)
+
+    @property
+    def stderr_text(self):
+        try:
+            with open(self.log_path, encoding="utf-8", errors="replace") as log:
+                return log.read()
+        except OSError:
+            return ""
+
+
 def launch(args=(), env=None, timeout=30, executable=None):
     """Runs one launch of the executable to completion."""
     proc = subprocess.run([executable or executable_path()] + list(args),
@@ -633,6 +713,17 @@ def find_windows_by_title(title, visible_only=False):
     argv += ["--name", "^%s$" % re.escape(title)]
     out = _run(argv, check=False)
     return [int(line) for line in out.split()]
+
+
+def window_icon(xid):
+    # Read as plain numbers: xprop draws this property as text art by default.
+    value = _parse_xprop(_run(["xprop", "-id", _xid_arg(xid), "-f", "_NET_WM_ICON",
+                               "32c", "_NET_WM_ICON"], check=False), "_NET_WM_ICON")
+    if not value:
+        return None
+    numbers = [int(n) for n in value.split(",")]
+    width, height = numbers[0], numbers[1]
+    return width, height, numbers[2:2 + width * height]
 
 
 def screenshot(path, xid=None):
