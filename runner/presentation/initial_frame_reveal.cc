@@ -14,6 +14,20 @@
 namespace {
 
 constexpr guint kInitialFrameRevealFallbackMs = 1500;
+constexpr char kFirstFrameSignal[] = "first-frame";
+
+// Embedders older than the "first-frame" signal never say that a view has
+// drawn. Said once: the same holds for every view of the process.
+void warn_no_first_frame_signal() {
+  static gboolean warned = FALSE;
+  if (!warned) {
+    warned = TRUE;
+    g_log(nullptr, G_LOG_LEVEL_WARNING,
+          "Failed to wait for the first frame: the embedder's view has no "
+          "\"%s\" signal; windows are shown before their view has drawn",
+          kFirstFrameSignal);
+  }
+}
 
 }  // namespace
 
@@ -26,10 +40,20 @@ void connect_window_first_frame_stabilizer(GtkWindow* window) {
   if (view == nullptr) {
     return;
   }
-  g_signal_connect_data(view, "first-frame", G_CALLBACK(window_first_frame_cb),
-                        deferred_window_show_data_new(window),
-                        deferred_window_show_closure_data_free,
-                        static_cast<GConnectFlags>(0));
+  if (g_signal_lookup(kFirstFrameSignal, G_OBJECT_TYPE(view)) == 0) {
+    warn_no_first_frame_signal();
+    window_tag_set(window, kWindowFirstFrameStabilizerConnectedKey);
+    // Nothing will ever reveal the main window; a deferred child window still
+    // has its fallback, which waits for its size hints.
+    if (!window_tag_is_set(window, kWindowInitialFrameRevealDeferredKey)) {
+      reveal_window_after_initial_frame(window);
+    }
+    return;
+  }
+  g_signal_connect_data(
+      view, kFirstFrameSignal, G_CALLBACK(window_first_frame_cb),
+      deferred_window_show_data_new(window),
+      deferred_window_show_closure_data_free, static_cast<GConnectFlags>(0));
   window_tag_set(window, kWindowFirstFrameStabilizerConnectedKey);
 }
 

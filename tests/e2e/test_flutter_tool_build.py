@@ -21,6 +21,7 @@ PLUGINS = ["bitsdojo_window_linux", "file_selector_linux",
            "flutter_secure_storage_linux", "tarn_glass_chart"]
 MODE = "Profile"  # not Debug, so that libapp.so belongs in the bundle
 PLATFORM = "linux-x64"
+APP_ID = "dev.ferrow.FerrowDadira"
 
 # Unpacks the engine artifacts of FLUTTER_ROOT into the ephemeral folder and
 # writes the Dart side's output, as the real script does through the tool.
@@ -134,6 +135,10 @@ class FlutterToolBuildTest(unittest.TestCase):
         expected = ["data/flutter_assets/AssetManifest.json", "data/icudtl.dat",
                     "ferrow_dadira", "lib/libapp.so", "lib/libflutter_linux_gtk.so"]
         expected += ["lib/lib%s_plugin.so" % plugin for plugin in PLUGINS]
+        expected += ["share/" + path % APP_ID for path in [
+            "applications/%s.desktop", "metainfo/%s.metainfo.xml",
+            "icons/hicolor/scalable/apps/%s.svg",
+            "icons/hicolor/256x256/apps/%s.png"]]
         self.assertEqual(files, sorted(expected))
 
         executable = bundle / "ferrow_dadira"

@@ -50,6 +50,18 @@ class SpineTest(unittest.TestCase):
         app.emit_first_frame(0)
         wait_until(lambda: window_mapped(main), message="main window mapped")
 
+    def test_main_window_appears_when_the_view_has_no_first_frame_signal(self):
+        app = App(env={"FL_DEV_ENGINE_NO_FIRST_FRAME_SIGNAL": "1"})
+        app.start()
+        self.addCleanup(app.close)
+        main = app.main_window()
+        wait_until(lambda: window_mapped(main), message="main window mapped")
+        app.open_view(title="child")
+        warnings = [line for line in app.log_lines
+                    if "WARNING **" in line and "first frame" in line]
+        self.assertEqual(len(warnings), 1, app.stderr_text)
+        self.assertEqual(app.gtk_warnings(), [])
+
     def test_later_launches_forward_the_first_deep_link(self):
         app = self.start(["first"])
         main = app.main_window()
