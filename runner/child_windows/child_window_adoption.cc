@@ -8,13 +8,15 @@
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
 #include "runner/window_control/channel_arguments.h"
+#include "runner/window_control/window_placement.h"
 #include "runner/window_frame_plugin.h"
 
 namespace {
 
 constexpr gint32 kChildWindowFallbackMinWidth = 320;
 constexpr gint32 kChildWindowFallbackMinHeight = 96;
-// Hints come from Dart unchecked; X11 takes no window side beyond this.
+// X11 takes no window side beyond this; the bound for a display that reports
+// no monitor.
 constexpr gint32 kMaxWindowSide = 32767;
 constexpr guint kChildWindowStabilizationIntervalMs = 16;
 constexpr gint32 kChildWindowStabilizationAttempts = 60;
@@ -23,10 +25,6 @@ constexpr char kPreferredWidthArgument[] = "preferredWidth";
 constexpr char kPreferredHeightArgument[] = "preferredHeight";
 constexpr char kMinWidthArgument[] = "minWidth";
 constexpr char kMinHeightArgument[] = "minHeight";
-
-gint32 clamp_window_side(gint32 value) {
-  return value > kMaxWindowSide ? kMaxWindowSide : value;
-}
 
 // The low 32 bits of a hint, as Dart's ints are 64-bit.
 gint32 read_size_hint(FlValue* args, const char* key) {
@@ -115,16 +113,26 @@ void apply_child_window_content_size_hints(GtkWindow* window,
     return;
   }
 
-  const gint32 effective_min_width = clamp_window_side(
-      min_width >= 2 ? min_width : kChildWindowFallbackMinWidth);
-  const gint32 effective_min_height = clamp_window_side(
-      min_height >= 2 ? min_height : kChildWindowFallbackMinHeight);
-  const gint32 effective_preferred_width = clamp_window_side(
-      preferred_width > effective_min_width ? preferred_width
-                                            : effective_min_width);
-  const gint32 effective_preferred_height = clamp_window_side(
-      preferred_height > effective_min_height ? preferred_height
-                                              : effective_min_height);
+  // Hints come from Dart unchecked. A window larger than its screen cannot
+  // be seen whole, and a huge one makes the display server allocate its
+  // pixels (gigabytes at 32767 × 32767), so the work area bounds every size,
+  // the floor for missing minimums included.
+  gint limit_width = kMaxWindowSide;
+  gint limit_height = kMaxWindowSide;
+  get_window_size_limit(window, &limit_width, &limit_height);
+  const gint32 effective_min_width = MIN(
+      min_width >= 2 ? min_width : kChildWindowFallbackMinWidth, limit_width);
+  const gint32 effective_min_height =
+      MIN(min_height >= 2 ? min_height : kChildWindowFallbackMinHeight,
+          limit_height);
+  const gint32 effective_preferred_width =
+      MIN(preferred_width > effective_min_width ? preferred_width
+                                                : effective_min_width,
+          limit_width);
+  const gint32 effective_preferred_height =
+      MIN(preferred_height > effective_min_height ? preferred_height
+                                                  : effective_min_height,
+          limit_height);
 
   window_tag_set_int(window, kChildWindowPreferredWidthKey,
                      effective_preferred_width);

@@ -7,6 +7,7 @@
 #include "runner/presentation/initial_frame_reveal.h"
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_tags.h"
+#include "runner/window_control/pointer_device.h"
 
 namespace {
 
@@ -170,6 +171,11 @@ gboolean native_child_window_resize_button_press_cb(GtkWidget* widget,
   GdkWindowEdge edge;
   if (!native_child_window_resize_edge(dx, dy, width, height,
                                        data->border_width, &edge)) {
+    return FALSE;
+  }
+  // A press that a touch screen emulates, on a seat without a pointer: GDK
+  // crashes starting a resize there, so the press stays an ordinary click.
+  if (window_pointer_device(window) == nullptr) {
     return FALSE;
   }
 

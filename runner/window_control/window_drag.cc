@@ -6,6 +6,7 @@
 
 #include "runner/presentation/deferred_window_work.h"
 #include "runner/presentation/widget_lookup.h"
+#include "runner/window_control/pointer_device.h"
 
 namespace {
 
@@ -69,23 +70,17 @@ gint clamp_to_int(gint64 value) {
   return static_cast<gint>(CLAMP(value, G_MININT32, G_MAXINT32));
 }
 
-GdkDevice* default_pointer() {
-  GdkDisplay* display = gdk_display_get_default();
-  if (display == nullptr) {
-    return nullptr;
-  }
-  GdkSeat* seat = gdk_display_get_default_seat(display);
-  return seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr;
-}
-
-// The pointer in root coordinates; false when it cannot be had. GDK fills
-// the position and the mask whatever window lies under the pointer, and
-// names that window only when it is one of its own children of the root:
-// under a reparenting window manager the pointer is over a frame GDK does not
-// know, which must not count as a failed query.
-bool query_root_pointer(gint* x, gint* y, GdkModifierType* mask) {
-  GdkDevice* pointer = default_pointer();
-  GdkWindow* root = gdk_get_default_root_window();
+// The pointer over the root of `window`'s screen, in root coordinates; false
+// when it cannot be had. GDK fills the position and the mask whatever window
+// lies under the pointer, and names that window only when it is one of its
+// own children of the root: under a reparenting window manager the pointer is
+// over a frame GDK does not know, which must not count as a failed query.
+bool query_root_pointer(GtkWindow* window,
+                        gint* x,
+                        gint* y,
+                        GdkModifierType* mask) {
+  GdkDevice* pointer = window_pointer_device(window);
+  GdkWindow* root = gdk_screen_get_root_window(gtk_window_get_screen(window));
   if (pointer == nullptr || root == nullptr) {
     return false;
   }
@@ -103,13 +98,15 @@ guint32 event_time_or_now() {
 }
 
 // GTK refuses (with a critical) to start a move or resize on a window that
-// is not shown.
+// is not shown, and GDK crashes starting one on a display without a pointer.
 bool can_begin_drag(GtkWindow* window) {
   return gtk_widget_get_visible(GTK_WIDGET(window)) &&
-         gtk_widget_get_window(GTK_WIDGET(window)) != nullptr;
+         gtk_widget_get_window(GTK_WIDGET(window)) != nullptr &&
+         window_pointer_device(window) != nullptr;
 }
 
-void send_button_release(GtkWidget* target,
+void send_button_release(GtkWindow* window,
+                         GtkWidget* target,
                          GdkWindow* target_window,
                          gint32 root_x,
                          gint32 root_y) {
@@ -129,7 +126,7 @@ void send_button_release(GtkWidget* target,
   event->button.axes = nullptr;
   event->button.state = 0;
   event->button.button = kDragButton;
-  if (GdkDevice* pointer = default_pointer()) {
+  if (GdkDevice* pointer = window_pointer_device(window)) {
     gdk_event_set_device(event, pointer);
   }
   event->button.x_root = root_x;
@@ -160,7 +157,7 @@ void finish_window_drag(WindowDragRecoveryData* recovery) {
   }
   GdkWindow* target_window = gtk_widget_get_window(target);
   if (gtk_widget_get_realized(target) && target_window != nullptr) {
-    send_button_release(target, target_window, recovery->root_x,
+    send_button_release(window, target, target_window, recovery->root_x,
                         recovery->root_y);
   }
   gtk_widget_grab_focus(GTK_WIDGET(view));
@@ -199,7 +196,7 @@ bool get_drag_start_root_position(GtkWindow* window,
       return true;
     }
   }
-  return query_root_pointer(x, y, nullptr);
+  return window != nullptr && query_root_pointer(window, x, y, nullptr);
 }
 
 void begin_window_drag(GtkWindow* window, FlValue* args) {
@@ -257,12 +254,12 @@ gboolean recover_window_input_after_drag(gpointer data) {
   gint x = 0;
   gint y = 0;
   GdkModifierType mask = static_cast<GdkModifierType>(0);
-  if (query_root_pointer(&x, &y, &mask)) {
+  // A window destroyed meanwhile has nothing left to recover.
+  if (window_is_alive(recovery->window) &&
+      query_root_pointer(recovery->window, &x, &y, &mask)) {
     recovery->root_x = x;
     recovery->root_y = y;
-    // A window destroyed meanwhile has nothing left to recover.
-    if ((mask & GDK_BUTTON1_MASK) != 0 && ticks >= 2 &&
-        window_is_alive(recovery->window)) {
+    if ((mask & GDK_BUTTON1_MASK) != 0 && ticks >= 2) {
       return G_SOURCE_CONTINUE;
     }
   }

@@ -1,6 +1,6 @@
 // Centring windows: in a monitor's work area or over a parent's client area,
 // shrinking a window that does not fit. The window manager carries out the
-// size and move requests.
+// size and move requests. Also the work area that bounds a window's size.
 #include "runner/window_control/window_placement.h"
 
 #include "runner/presentation/widget_lookup.h"
@@ -23,6 +23,26 @@ GdkMonitor* monitor_for(GdkDisplay* display, GtkWindow* reference) {
     return gdk_display_get_monitor(display, 0);
   }
   return nullptr;
+}
+
+// The work area of the display's monitor with the largest one; an empty
+// rectangle when there is no monitor.
+GdkRectangle largest_work_area(GdkDisplay* display) {
+  GdkRectangle largest = {0, 0, 0, 0};
+  const gint count = gdk_display_get_n_monitors(display);
+  for (gint i = 0; i < count; ++i) {
+    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+    if (monitor == nullptr) {
+      continue;
+    }
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    if (static_cast<gint64>(area.width) * area.height >
+        static_cast<gint64>(largest.width) * largest.height) {
+      largest = area;
+    }
+  }
+  return largest;
 }
 
 }  // namespace
@@ -90,4 +110,29 @@ void center_window_restore_bounds(GtkWindow* window, GtkWindow* reference) {
   gtk_window_unmaximize(window);
   center_window_on_current_screen(window, reference);
   queue_flutter_view_geometry_refresh(window);
+}
+
+bool get_window_size_limit(GtkWindow* window, gint* width, gint* height) {
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  if (display == nullptr) {
+    return false;
+  }
+  GdkRectangle area = {0, 0, 0, 0};
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  GdkMonitor* monitor =
+      gdk_window != nullptr
+          ? gdk_display_get_monitor_at_window(display, gdk_window)
+          : nullptr;
+  if (monitor != nullptr) {
+    gdk_monitor_get_workarea(monitor, &area);
+  }
+  if (area.width < 1 || area.height < 1) {
+    area = largest_work_area(display);
+  }
+  if (area.width < 1 || area.height < 1) {
+    return false;
+  }
+  *width = area.width;
+  *height = area.height;
+  return true;
 }

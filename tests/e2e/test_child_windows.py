@@ -1,13 +1,16 @@
 """Child windows as the window manager sees them: the size Dart prepared, the
-minimum size hint, no decoration, the shell's own resize border, and click
-focus."""
+minimum size hint, sizes bound by the work area, no decoration, the shell's own
+resize border, and click focus."""
 
 import subprocess
 import time
 import unittest
 
 from harness import (WINDOW_CONTROL_CHANNEL, App, active_window, decorated,
-                     geometry, wait_until, window_mapped, wm_normal_hints)
+                     geometry, root_prop_values, wait_until, window_mapped,
+                     wm_normal_hints)
+
+INT32_MAX = 2**31 - 1
 
 
 def xdotool(*args):
@@ -71,6 +74,34 @@ class ChildWindowsTest(unittest.TestCase):
         self.wait_size(unprepared, 320, 96)
         self.assertEqual(wm_normal_hints(unprepared).get("min_size"), (320, 96))
         self.assertFalse(decorated(unprepared))
+
+    def test_absurd_sizes_are_bound_by_the_work_area(self):
+        area_width, area_height = (int(n) for n in
+                                   root_prop_values("_NET_WORKAREA")[2:4])
+        limit = (area_width, area_height)
+
+        def hints(side, **extra):
+            return dict(extra, preferredWidth=side, preferredHeight=side,
+                        minWidth=side, minHeight=side)
+
+        self.call("prepareNextWindowChrome", hints(32767))
+        xid = self.open_child("huge")
+        self.wait_size(xid, *limit)
+        self.assertEqual(wm_normal_hints(xid).get("min_size"), limit)
+
+        view_id = self.view_ids[xid]
+        self.call("configureWindowChromeByViewId",
+                  hints(INT32_MAX, targetViewId=view_id))
+        self.call("configureWindowChromeByViewId",
+                  hints(INT32_MAX, targetViewId=0, showSystemTitleBar=True))
+        for window in (xid, self.main):
+            wait_until(lambda: wm_normal_hints(window).get("min_size") == limit,
+                       message="minimum bound by the work area")
+            g = geometry(window)
+            self.assertLessEqual(g["width"], area_width)
+            self.assertLessEqual(g["height"], area_height)
+        self.assertEqual(self.call("isWindowMaximizedByViewId",
+                                   {"targetViewId": view_id}), False)
 
     def test_dragging_the_bottom_right_border_resizes(self):
         xid = self.open_prepared_child()
