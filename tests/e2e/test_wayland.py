@@ -29,7 +29,8 @@ WINDOW_CONTROL_METHODS = [
     "isCurrentWindowMaximized", "isWindowMaximizedByViewId",
     "setCurrentWindowFullscreen", "setWindowFullscreenByViewId",
     "isCurrentWindowFullscreen", "isWindowFullscreenByViewId",
-    "startWindowDragByViewId", "startWindowResizeByViewId",
+    "startCurrentWindowDrag", "startWindowDragByViewId",
+    "startCurrentWindowResize", "startWindowResizeByViewId",
     "updateCurrentWindowDrag", "updateWindowDragByViewId", "endWindowDrag",
     "centerWindowOnCurrentScreen", "centerWindowOnParentByViewId",
     "prepareNextWindowSpawnOnCurrentScreen",
@@ -39,11 +40,6 @@ WINDOW_CONTROL_METHODS = [
     # These three hide or close windows, so they come last.
     "hideWindowByViewId", "closeWindowByViewId", "closeCurrentWindow",
 ]
-# TODO(no-pointer): "startCurrentWindowDrag" and "startCurrentWindowResize"
-# crash inside GDK on a seat without a pointer (this weston has no seat at
-# all). Add them to WINDOW_CONTROL_METHODS once drag and resize requests do
-# nothing without a pointer.
-NO_POINTER_EXCLUDED = ["startCurrentWindowDrag", "startCurrentWindowResize"]
 
 
 class WaylandLaneTest(unittest.TestCase):
@@ -133,8 +129,11 @@ class WaylandLaneTest(unittest.TestCase):
             reach("setWindowFullscreenByViewId", "isWindowFullscreenByViewId",
                   False, dict(target, fullscreen=False))
 
+        # This weston has no seat: drag and resize requests, with a start
+        # point or without, find no pointer and do nothing.
         by_id = {"targetViewId": child, "childViewId": child,
-                 "parentViewId": 0}
+                 "parentViewId": 0, "globalX": 10.0, "globalY": 10.0,
+                 "edge": "south"}
         for method in WINDOW_CONTROL_METHODS[:-3]:
             self.call(app, method)
             self.call(app, method, by_id)
