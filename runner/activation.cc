@@ -20,6 +20,7 @@
 #include "runner/presentation/widget_lookup.h"
 #include "runner/presentation/window_present.h"
 #include "runner/presentation/window_tags.h"
+#include "runner/unseen_session.h"
 #include "runner/window_control/window_control_channel.h"
 #include "runner/window_frame_plugin.h"
 
@@ -75,11 +76,13 @@ void flush_pending_deep_links(MyApplication* self) {
 }
 
 // The main window may go while child windows keep the application running;
-// from then on it must not be used.
+// from then on it must not be used, and hidden child windows alone do not
+// keep the application.
 void main_window_destroy_cb(GtkWidget*, gpointer user_data) {
   MyApplication* self = MY_APPLICATION(user_data);
   self->window = nullptr;
   self->view = nullptr;
+  schedule_unseen_session_check(self);
 }
 
 }  // namespace
@@ -128,6 +131,7 @@ void my_application_activate(GApplication* application) {
   self->view = view;
   self->main_window_built = TRUE;
   g_signal_connect(window, "destroy", G_CALLBACK(main_window_destroy_cb), self);
+  watch_windows_for_unseen_session(self);
 
   // Shown and brought forward by the reveal once the view has drawn.
   window_tag_set(window, kWindowPendingActivateAfterInitialFrameKey);
