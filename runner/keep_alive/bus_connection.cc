@@ -145,6 +145,32 @@ GError* closed_error() {
                              "The connection is closed");
 }
 
+// Makes `*connection` a live connection to the bus of `bus_type`: one that
+// the bus has closed is dropped first, a missing one made and adopted.
+bool ensure_bus(MyApplication* application,
+                GDBusConnection** connection,
+                GBusType bus_type,
+                void (*drop)(MyApplication*, const GError*),
+                void (*adopt)(MyApplication*, GDBusConnection*),
+                const char* failure_message) {
+  if (closed_but_held(*connection)) {
+    g_autoptr(GError) closed = closed_error();
+    drop(application, closed);
+  }
+  if (*connection != nullptr) {
+    return true;
+  }
+  g_autoptr(GError) error = nullptr;
+  GDBusConnection* made = connect_bus(bus_type, &error);
+  if (made == nullptr) {
+    g_log(nullptr, G_LOG_LEVEL_WARNING, "%s: %s", failure_message,
+          error_reason(error));
+    return false;
+  }
+  adopt(application, made);
+  return true;
+}
+
 }  // namespace
 
 const char* error_reason(const GError* error) {
@@ -168,42 +194,14 @@ GDBusConnection* connect_bus(GBusType bus_type, GError** error) {
 
 bool ensure_system_bus(MyApplication* application,
                        const char* failure_message) {
-  if (closed_but_held(application->system_bus)) {
-    g_autoptr(GError) closed = closed_error();
-    drop_system_bus(application, closed);
-  }
-  if (application->system_bus != nullptr) {
-    return true;
-  }
-  g_autoptr(GError) error = nullptr;
-  GDBusConnection* connection = connect_bus(G_BUS_TYPE_SYSTEM, &error);
-  if (connection == nullptr) {
-    g_log(nullptr, G_LOG_LEVEL_WARNING, "%s: %s", failure_message,
-          error_reason(error));
-    return false;
-  }
-  adopt_system_bus(application, connection);
-  return true;
+  return ensure_bus(application, &application->system_bus, G_BUS_TYPE_SYSTEM,
+                    drop_system_bus, adopt_system_bus, failure_message);
 }
 
 bool ensure_session_bus(MyApplication* application,
                         const char* failure_message) {
-  if (closed_but_held(application->session_bus)) {
-    g_autoptr(GError) closed = closed_error();
-    drop_session_bus(application, closed);
-  }
-  if (application->session_bus != nullptr) {
-    return true;
-  }
-  g_autoptr(GError) error = nullptr;
-  GDBusConnection* connection = connect_bus(G_BUS_TYPE_SESSION, &error);
-  if (connection == nullptr) {
-    g_log(nullptr, G_LOG_LEVEL_WARNING, "%s: %s", failure_message,
-          error_reason(error));
-    return false;
-  }
-  adopt_session_bus(application, connection);
-  return true;
+  return ensure_bus(application, &application->session_bus, G_BUS_TYPE_SESSION,
+                    drop_session_bus, adopt_session_bus, failure_message);
 }
 
 void release_bus_connections(MyApplication* application) {

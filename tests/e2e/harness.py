@@ -147,6 +147,23 @@ def wait_until(fn, timeout=10, interval=0.05, message=None):
 # The app
 
 
+def _connect_when_listening(path, timeout, check, timeout_message):
+    """A socket connected to the Unix socket at `path` once something listens
+    there; `check` runs before each try and may raise."""
+    deadline = time.monotonic() + timeout
+    while True:
+        check()
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            sock.connect(path)
+            return sock
+        except OSError:
+            sock.close()
+        if time.monotonic() >= deadline:
+            raise TimeoutError(timeout_message())
+        time.sleep(0.05)
+
+
 class App:
     def __init__(self, args=(), env=None, executable=None, startup_timeout=30):
         self.args = list(args)
@@ -207,24 +224,16 @@ class App:
         self._threads.append(thread)
 
     def _connect(self):
-        deadline = time.monotonic() + self.startup_timeout
-        while True:
+        def check_alive():
             if self.proc.poll() is not None:
                 self._join_pumps()
                 raise RuntimeError(
                     "%s exited with %s before its socket accepted:\n%s"
                     % (self.executable, self.proc.returncode, self.stderr_text))
-            sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            try:
-                sock.connect(self.socket_path)
-                break
-            except OSError:
-                sock.close()
-            if time.monotonic() >= deadline:
-                raise TimeoutError("the control socket did not accept within %ss"
-                                   % self.startup_timeout)
-            time.sleep(0.05)
-        self._attach(sock)
+        self._attach(_connect_when_listening(
+            self.socket_path, self.startup_timeout, check_alive,
+            lambda: "the control socket did not accept within %ss"
+            % self.startup_timeout))
 
     def _attach(self, sock):
         self._sock = sock
@@ -498,19 +507,10 @@ class LaunchedApp(App):
         self.log_path = str(log_path)
 
     def start(self):
-        deadline = time.monotonic() + self.startup_timeout
-        while True:
-            sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            try:
-                sock.connect(self.socket_path)
-                break
-            except OSError:
-                sock.close()
-            if time.monotonic() >= deadline:
-                raise TimeoutError("nothing listened on %s within %ss; output:\n%s"
-                                   % (self.socket_path, self.startup_timeout,
-                                      self.stderr_text))
-            time.sleep(0.05)
+        sock = _connect_when_listening(
+            self.socket_path, self.startup_timeout, lambda: None,
+            lambda: "nothing listened on %s within %ss; output:\n%s"
+            % (self.socket_path, self.startup_timeout, self.stderr_text))
         credentials = sock.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED,
                                       struct.calcsize("3i"))
         self.proc = _ProcessById(struct.unpack("3i", credentials)[0])
