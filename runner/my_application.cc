@@ -29,15 +29,10 @@ static void warn_if_not_on_session_bus(GApplication* application) {
         error_reason(error));
 }
 
-static void my_application_startup(GApplication* application) {
-  MyApplication* self = MY_APPLICATION(application);
-
-  G_APPLICATION_CLASS(my_application_parent_class)->startup(application);
-  warn_if_not_on_session_bus(application);
-
-  // Every window shows the application's icon: from the icon theme once
-  // installed, else from the share/icons beside the executable, so that a
-  // bundle run where it was built or unpacked has it too.
+// Every window shows the application's icon: from the icon theme once
+// installed, else from the share/icons beside the executable, so that a
+// bundle run where it was built or unpacked has it too.
+static void use_application_icon() {
   g_autofree gchar* executable = g_file_read_link("/proc/self/exe", nullptr);
   if (executable != nullptr) {
     g_autofree gchar* directory = g_path_get_dirname(executable);
@@ -46,6 +41,15 @@ static void my_application_startup(GApplication* application) {
     gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons);
   }
   gtk_window_set_default_icon_name(kApplicationId);
+}
+
+static void my_application_startup(GApplication* application) {
+  MyApplication* self = MY_APPLICATION(application);
+
+  G_APPLICATION_CLASS(my_application_parent_class)->startup(application);
+  warn_if_not_on_session_bus(application);
+
+  use_application_icon();
 
   self->window_added_handler_id = g_signal_connect(
       application, "window-added", G_CALLBACK(window_added_cb), self);
