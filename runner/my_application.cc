@@ -21,7 +21,8 @@ static void warn_if_not_on_session_bus(GApplication* application) {
     return;
   }
   g_autoptr(GError) error = nullptr;
-  g_autoptr(GDBusConnection) connection =
+  // Only the reason matters; a connection made after all is dropped.
+  [[maybe_unused]] g_autoptr(GDBusConnection) connection =
       connect_bus(G_BUS_TYPE_SESSION, &error);
   g_log(nullptr, G_LOG_LEVEL_WARNING,
         "Failed to register with the session bus, other launches will start "

@@ -158,7 +158,8 @@ TEST_F(DevEngineChannelTest, HeldCallAnswersLaterOrOnRelease) {
 
 TEST_F(DevEngineChannelTest, CallWithoutArgumentsDeliversNull) {
   install_handler();
-  g_autoptr(FlMethodResponse) response = invoke("success", nullptr);
+  [[maybe_unused]] g_autoptr(FlMethodResponse) response =
+      invoke("success", nullptr);
   EXPECT_EQ(last_args_type_, FL_VALUE_TYPE_NULL);
 }
 

@@ -140,7 +140,7 @@ void activate_cb(GtkApplication* application, gpointer) {
 
   const char* plugins[] = {"AlphaPlugin", "BetaPlugin"};
   for (const char* plugin : plugins) {
-    g_autoptr(FlPluginRegistrar) registrar =
+    [[maybe_unused]] g_autoptr(FlPluginRegistrar) registrar =
         fl_plugin_registry_get_registrar_for_plugin(FL_PLUGIN_REGISTRY(view),
                                                     plugin);
   }

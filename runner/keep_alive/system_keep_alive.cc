@@ -156,7 +156,7 @@ void stop_system_keep_alive(MyApplication* application) {
       application->session_bus != nullptr &&
       !g_dbus_connection_is_closed(application->session_bus)) {
     g_autoptr(GError) error = nullptr;
-    g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
+    [[maybe_unused]] g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
         application->session_bus, kScreenSaverBusName, kScreenSaverObjectPath,
         kScreenSaverInterface, kScreenSaverUnInhibitMethod,
         g_variant_new("(u)", application->screensaver_inhibit_cookie), nullptr,

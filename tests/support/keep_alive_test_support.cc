@@ -119,7 +119,7 @@ std::unique_ptr<DBusMockService> DBusMockService::start_refusing_logind() {
   auto service = start(G_BUS_TYPE_SYSTEM, kLogindName,
                        {kLogindName, kLogindPath, kLogindManager});
   if (service != nullptr) {
-    g_autoptr(GVariant) reply =
+    [[maybe_unused]] g_autoptr(GVariant) reply =
         service->call(kLogindPath, kMockInterface, "AddMethod",
                       g_variant_new("(sssss)", "", "Inhibit", "ssss", "h",
                                     kRefuseInhibitCode),
@@ -135,11 +135,11 @@ std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
                        {kScreenSaverName, kScreenSaverPath, kScreenSaverName});
   if (service != nullptr) {
     g_autofree gchar* inhibit_code = g_strdup_printf("ret = %u", cookie);
-    g_autoptr(GVariant) inhibit = service->call(
+    [[maybe_unused]] g_autoptr(GVariant) inhibit = service->call(
         kScreenSaverPath, kMockInterface, "AddMethod",
         g_variant_new("(sssss)", "", "Inhibit", "ss", "u", inhibit_code),
         nullptr);
-    g_autoptr(GVariant) uninhibit =
+    [[maybe_unused]] g_autoptr(GVariant) uninhibit =
         service->call(kScreenSaverPath, kMockInterface, "AddMethod",
                       g_variant_new("(sssss)", "", "UnInhibit", "u", "",
                                     fail_uninhibit ? kFailUnInhibitCode : ""),
@@ -227,7 +227,7 @@ void DBusMockService::emit_signal(const char* interface_name,
     g_variant_builder_add(&details, "{sv}", "path",
                           g_variant_new_object_path(path));
   }
-  g_autoptr(GVariant) reply =
+  [[maybe_unused]] g_autoptr(GVariant) reply =
       call(object_path_.c_str(), kMockInterface, "EmitSignalDetailed",
            g_variant_new("(sss@ava{sv})", interface_name, signal_name,
                          signature, args_array, &details),
