@@ -25,6 +25,13 @@ constexpr char kScreenSaverPath[] = "/org/freedesktop/ScreenSaver";
 constexpr char kRefuseInhibitCode[] =
     "raise dbus.exceptions.DBusException('Inhibition refused', "
     "name='org.freedesktop.login1.Refused')";
+constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
+constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+// Each request gets an object of its own, so that its Close is logged there.
+constexpr char kPortalInhibitCode[] =
+    "ret = '/org/freedesktop/portal/desktop/request/1_1/t%d' % len(objects)\n"
+    "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, "
+    "[('Close', '', '', '')])";
 constexpr char kFailUnInhibitCode[] =
     "raise dbus.exceptions.DBusException('No such cookie', "
     "name='org.freedesktop.ScreenSaver.NoCookie')";
@@ -148,6 +155,20 @@ std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
   return service;
 }
 
+std::unique_ptr<DBusMockService> DBusMockService::start_portal() {
+  auto service =
+      start(G_BUS_TYPE_SESSION, kPortalName,
+            {kPortalName, kPortalPath, "org.freedesktop.portal.Inhibit"});
+  if (service != nullptr) {
+    [[maybe_unused]] g_autoptr(GVariant) reply =
+        service->call(kPortalPath, kMockInterface, "AddMethod",
+                      g_variant_new("(sssss)", "", "Inhibit", "sua{sv}", "o",
+                                    kPortalInhibitCode),
+                      nullptr);
+  }
+  return service;
+}
+
 DBusMockService::~DBusMockService() {
   if (process_ == nullptr) {
     return;
@@ -182,11 +203,13 @@ GVariant* DBusMockService::call(const char* object_path,
 }
 
 std::vector<std::vector<std::string>> DBusMockService::method_calls(
-    const char* method) {
+    const char* method,
+    const char* object_path) {
   std::vector<std::vector<std::string>> calls;
   g_autoptr(GVariant) reply =
-      call(object_path_.c_str(), kMockInterface, "GetMethodCalls",
-           g_variant_new("(s)", method), G_VARIANT_TYPE("(a(tav))"));
+      call(object_path != nullptr ? object_path : object_path_.c_str(),
+           kMockInterface, "GetMethodCalls", g_variant_new("(s)", method),
+           G_VARIANT_TYPE("(a(tav))"));
   if (reply == nullptr) {
     return calls;
   }
