@@ -77,6 +77,12 @@ LogindMock(inhibit_error=None)
   .list_inhibitors() -> list of (what, who, why, mode, uid, pid)
   .fail_inhibit(message) makes Inhibit fail with AccessDenied
   .emit_prepare_for_sleep(active)
+BusProxy(address, socket_path, *options)
+    Context manager: xdg-dbus-proxy between a bus at `address` and a socket
+    of its own at `socket_path` (options such as "--filter",
+    "--talk=NAME"). start() waits until it listens; stop() ends it, which
+    closes every connection made through it.
+  .address -> "unix:path=" + socket_path
 ScreenSaverMock(cookie=1, uninhibit_error=None)
     Context manager: org.freedesktop.ScreenSaver at /org/freedesktop/ScreenSaver
     on the session bus, with Inhibit (ss)->u answering `cookie` and UnInhibit
@@ -89,6 +95,7 @@ ScreenSaverMock(cookie=1, uninhibit_error=None)
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import socket
@@ -1002,6 +1009,53 @@ class LogindMock(_DBusMock):
     def emit_prepare_for_sleep(self, active):
         self.call("org.freedesktop.DBus.Mock.EmitSignal", gv(self.interface),
                   gv("PrepareForSleep"), gv("b"), "[<%s>]" % gv(bool(active)))
+
+
+class BusProxy:
+    """xdg-dbus-proxy in front of a bus."""
+
+    def __init__(self, address, socket_path, *options):
+        self.socket_path = socket_path
+        self.address = "unix:path=" + socket_path
+        self._argv = ["xdg-dbus-proxy", address, socket_path] + list(options)
+        self.proc = None
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def start(self, timeout=20):
+        # The proxy writes a byte to --fd once it listens, and ends when the
+        # other end of that pipe closes.
+        self._ready, ready_write = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                self._argv + ["--fd=%d" % ready_write], pass_fds=(ready_write,),
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        finally:
+            os.close(ready_write)
+        readable, _, _ = select.select([self._ready], [], [], timeout)
+        if not readable or not os.read(self._ready, 1):
+            self.stop()
+            raise RuntimeError("xdg-dbus-proxy did not start")
+
+    def stop(self):
+        if self.proc is None:
+            return
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(10)
+        self.proc = None
+        os.close(self._ready)
+        if os.path.exists(self.socket_path):
+            os.unlink(self.socket_path)
 
 
 class ScreenSaverMock(_DBusMock):
