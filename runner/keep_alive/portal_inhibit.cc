@@ -68,7 +68,10 @@ void close_portal_request(MyApplication* application, gchar** handle) {
       application->session_bus, kPortalBusName, closed, kPortalRequestInterface,
       kPortalRequestCloseMethod, nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
       nullptr, &error);
-  if (error != nullptr) {
+  // A request the backend refused is gone already: nothing to release.
+  if (error != nullptr &&
+      !g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD) &&
+      !g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_OBJECT)) {
     g_log(nullptr, G_LOG_LEVEL_WARNING, "Failed to release portal inhibit: %s",
           error->message);
   }
