@@ -44,6 +44,8 @@ LaunchedApp(socket_path, log_path, startup_timeout=30)
 launch(args=(), env=None, timeout=30, executable=None)
     Runs one more launch of the executable to completion and returns
     (returncode, stdout, stderr).
+end_process(proc)
+    Terminates a child process (kills it after 10 s) and reaps it.
 
 X11 (through xprop, xwininfo and xdotool; window ids are ints)
 -------------------------------------------------------------
@@ -905,15 +907,20 @@ def name_has_owner(bus, name):
     return bool(reply[0])
 
 
-class _DBusMock:
-    bus = "session"
-    name = ""
-    path = ""
+def end_process(proc):
+    """Terminates a child process (then kills it) and reaps it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(10)
 
-    def __init__(self, argv):
-        self._argv = argv
-        self.proc = None
-        self._log = None
+
+class _Service:
+    """A helper process as a context manager: start() on entry, stop() on
+    exit."""
 
     def __enter__(self):
         self.start()
@@ -922,6 +929,17 @@ class _DBusMock:
     def __exit__(self, *exc):
         self.stop()
         return False
+
+
+class _DBusMock(_Service):
+    bus = "session"
+    name = ""
+    path = ""
+
+    def __init__(self, argv):
+        self._argv = argv
+        self.proc = None
+        self._log = None
 
     def start(self, timeout=20):
         if name_has_owner(self.bus, self.name):
@@ -946,13 +964,7 @@ class _DBusMock:
 
     def stop(self):
         if self.proc is not None:
-            if self.proc.poll() is None:
-                self.proc.terminate()
-                try:
-                    self.proc.wait(10)
-                except subprocess.TimeoutExpired:
-                    self.proc.kill()
-                    self.proc.wait(10)
+            end_process(self.proc)
             self.proc = None
             # The name is released with the process; wait so that the next
             # mock can take it.
@@ -1011,7 +1023,7 @@ class LogindMock(_DBusMock):
                   gv("PrepareForSleep"), gv("b"), "[<%s>]" % gv(bool(active)))
 
 
-class BusProxy:
+class BusProxy(_Service):
     """xdg-dbus-proxy in front of a bus."""
 
     def __init__(self, address, socket_path, *options):
@@ -1019,14 +1031,6 @@ class BusProxy:
         self.address = "unix:path=" + socket_path
         self._argv = ["xdg-dbus-proxy", address, socket_path] + list(options)
         self.proc = None
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-        return False
 
     def start(self, timeout=20):
         # The proxy writes a byte to --fd once it listens, and ends when the
@@ -1046,12 +1050,7 @@ class BusProxy:
     def stop(self):
         if self.proc is None:
             return
-        self.proc.terminate()
-        try:
-            self.proc.wait(10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait(10)
+        end_process(self.proc)
         self.proc = None
         os.close(self._ready)
         if os.path.exists(self.socket_path):

@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 from harness import (App, BusProxy, KEEP_ALIVE_CHANNEL, LogindMock,
-                     ScreenSaverMock, name_has_owner, wait_until)
+                     ScreenSaverMock, end_process, name_has_owner, wait_until)
 
 REASON = "Keep blueprint runtime active while TarnGlass is open."
 INHIBITOR = ("sleep", "TarnGlass", REASON, "block")
@@ -116,12 +116,7 @@ def desktop_portal():
         yield
     finally:
         for proc in reversed(procs):
-            proc.terminate()
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait(10)
+            end_process(proc)
 
 
 class SandboxedKeepAliveTest(unittest.TestCase):

@@ -126,11 +126,7 @@ std::unique_ptr<DBusMockService> DBusMockService::start_refusing_logind() {
   auto service = start(G_BUS_TYPE_SYSTEM, kLogindName,
                        {kLogindName, kLogindPath, kLogindManager});
   if (service != nullptr) {
-    [[maybe_unused]] g_autoptr(GVariant) reply =
-        service->call(kLogindPath, kMockInterface, "AddMethod",
-                      g_variant_new("(sssss)", "", "Inhibit", "ssss", "h",
-                                    kRefuseInhibitCode),
-                      nullptr);
+    service->add_method("Inhibit", "ssss", "h", kRefuseInhibitCode);
   }
   return service;
 }
@@ -142,15 +138,9 @@ std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
                        {kScreenSaverName, kScreenSaverPath, kScreenSaverName});
   if (service != nullptr) {
     g_autofree gchar* inhibit_code = g_strdup_printf("ret = %u", cookie);
-    [[maybe_unused]] g_autoptr(GVariant) inhibit = service->call(
-        kScreenSaverPath, kMockInterface, "AddMethod",
-        g_variant_new("(sssss)", "", "Inhibit", "ss", "u", inhibit_code),
-        nullptr);
-    [[maybe_unused]] g_autoptr(GVariant) uninhibit =
-        service->call(kScreenSaverPath, kMockInterface, "AddMethod",
-                      g_variant_new("(sssss)", "", "UnInhibit", "u", "",
-                                    fail_uninhibit ? kFailUnInhibitCode : ""),
-                      nullptr);
+    service->add_method("Inhibit", "ss", "u", inhibit_code);
+    service->add_method("UnInhibit", "u", "",
+                        fail_uninhibit ? kFailUnInhibitCode : "");
   }
   return service;
 }
@@ -160,13 +150,19 @@ std::unique_ptr<DBusMockService> DBusMockService::start_portal() {
       start(G_BUS_TYPE_SESSION, kPortalName,
             {kPortalName, kPortalPath, "org.freedesktop.portal.Inhibit"});
   if (service != nullptr) {
-    [[maybe_unused]] g_autoptr(GVariant) reply =
-        service->call(kPortalPath, kMockInterface, "AddMethod",
-                      g_variant_new("(sssss)", "", "Inhibit", "sua{sv}", "o",
-                                    kPortalInhibitCode),
-                      nullptr);
+    service->add_method("Inhibit", "sua{sv}", "o", kPortalInhibitCode);
   }
   return service;
+}
+
+void DBusMockService::add_method(const char* name,
+                                 const char* in_signature,
+                                 const char* out_signature,
+                                 const char* code) {
+  [[maybe_unused]] g_autoptr(GVariant) reply = call(
+      object_path_.c_str(), kMockInterface, "AddMethod",
+      g_variant_new("(sssss)", "", name, in_signature, out_signature, code),
+      nullptr);
 }
 
 DBusMockService::~DBusMockService() {

@@ -74,6 +74,11 @@ class DBusMockService {
  private:
   DBusMockService(GBusType bus_type, std::string bus_name, std::string path);
   GDBusConnection* connection() const;
+  // Adds a method to the main object's interface; `code` is its Python body.
+  void add_method(const char* name,
+                  const char* in_signature,
+                  const char* out_signature,
+                  const char* code);
 
   GBusType bus_type_;
   std::string bus_name_;
