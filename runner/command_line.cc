@@ -4,6 +4,7 @@
 
 #include "runner/my_application.h"
 #include "runner/presentation/window_present.h"
+#include "runner/unseen_session.h"
 
 namespace {
 
@@ -68,9 +69,12 @@ int my_application_command_line(GApplication* application,
     }
   }
 
-  // Once the main window is gone there is nothing to raise.
+  // Once the main window is gone there is nothing to raise, and the
+  // application may be about to end unseen: Dart gets time to answer first.
   if (self->window != nullptr) {
     present_window_to_front_with_retries(self->window);
+  } else {
+    delay_unseen_session_check_for_link(self);
   }
   return 0;
 }

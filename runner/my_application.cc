@@ -75,17 +75,10 @@ static void my_application_dispose(GObject* object) {
     self->window_added_handler_id = 0;
   }
 
-  stop_system_keep_alive(self);
-
-  if (self->sleep_signal_subscription_id != 0 && self->system_bus != nullptr) {
-    g_dbus_connection_signal_unsubscribe(self->system_bus,
-                                         self->sleep_signal_subscription_id);
-    self->sleep_signal_subscription_id = 0;
-  }
+  release_system_keep_alive(self);
 
   g_clear_object(&self->system_keep_alive_channel);
   g_clear_object(&self->deep_link_channel);
-  release_bus_connections(self);
   g_clear_object(&self->window_control_channel);
   g_clear_pointer(&self->pending_deep_links, g_ptr_array_unref);
 

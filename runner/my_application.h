@@ -7,6 +7,9 @@
 
 #include "runner/flutter_embedder.h"
 
+// A connection attempt to the system bus in progress (bus_connection.cc).
+struct SystemBusReconnectAttempt;
+
 G_DECLARE_FINAL_TYPE(MyApplication,
                      my_application,
                      MY,
@@ -31,9 +34,17 @@ struct _MyApplication {
   GDBusConnection* session_bus;
   gint32 sleep_inhibit_fd;
   guint32 screensaver_inhibit_cookie;
+  // Owned object paths of the desktop portal's inhibit requests (suspend and
+  // idle); null when not held.
+  gchar* portal_suspend_inhibit_handle;
+  gchar* portal_idle_inhibit_handle;
   guint32 sleep_signal_subscription_id;
-  // The timeout that seeks the system bus again after losing it; 0 when none.
+  // After the system bus is lost it is sought again: the timeout of the next
+  // attempt (0 when none), the delay that timeout waits, and the attempt in
+  // progress (null when none).
   guint system_bus_reconnect_source_id;
+  guint system_bus_reconnect_delay_ms;
+  SystemBusReconnectAttempt* system_bus_reconnect_attempt;
   gint32 next_window_preferred_width;
   gint32 next_window_preferred_height;
   gint32 next_window_min_width;

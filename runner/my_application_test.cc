@@ -293,4 +293,31 @@ TEST_F(ApplicationTest, AfterTheMainWindowIsDestroyedNothingIsRebuilt) {
   EXPECT_EQ(deep_links_sent(), (std::vector<std::string>{"--pid=9"}));
 }
 
+// A link that comes while the end of an unseen session waits for its turn
+// reaches Dart, and Dart gets a grace period to show a window for it.
+TEST_F(ApplicationTest, ALinkDelaysTheEndOfAnUnseenSession) {
+  first_launch({"ferrow_dadira"});
+  GtkWindow* child = make_window_with_view(GTK_APPLICATION(app_), 0);
+  gtk_widget_show(GTK_WIDGET(child));
+  ASSERT_TRUE(run_until([&] {
+    return !window_tag_is_set(child, kWindowInitialFrameRevealDeferredKey);
+  }));
+  gtk_widget_destroy(GTK_WIDGET(app_->window));
+  drain_main_loop();
+  auto window_count = [&] {
+    return g_list_length(gtk_application_get_windows(GTK_APPLICATION(app_)));
+  };
+  ASSERT_EQ(window_count(), 1u);
+
+  // Hiding the last window makes the end due at the next idle; the link is
+  // handled before it.
+  gtk_widget_hide(GTK_WIDGET(child));
+  EXPECT_EQ(run_command_line(app_, {"ferrow_dadira", "ferrow-dadira:late"}), 0);
+  EXPECT_EQ(deep_links_sent(), std::vector<std::string>{"ferrow-dadira:late"});
+  run_for(1000);
+  EXPECT_EQ(window_count(), 1u);
+  // Dart showed nothing: the end comes with the grace period's.
+  EXPECT_TRUE(run_until([&] { return window_count() == 0; }, 10000));
+}
+
 }  // namespace

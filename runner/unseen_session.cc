@@ -14,6 +14,10 @@ namespace {
 constexpr char kUnseenSessionCheckSourceKey[] =
     "tarn-glass-linux-unseen-session-check-source";
 
+// How long Dart has to open or show a window for a link that arrived while
+// nothing could be seen.
+constexpr guint kLinkGracePeriodMs = 5000;
+
 void remove_source(gpointer source_id) {
   g_source_remove(GPOINTER_TO_UINT(source_id));
 }
@@ -94,6 +98,15 @@ void watch_windows_for_unseen_session(MyApplication* application) {
   g_signal_connect(application, "window-removed",
                    G_CALLBACK(window_removed_for_unseen_session_cb),
                    application);
+}
+
+void delay_unseen_session_check_for_link(MyApplication* application) {
+  g_return_if_fail(MY_IS_APPLICATION(application));
+  // Replacing the data removes a pending check's source.
+  const guint source_id =
+      g_timeout_add(kLinkGracePeriodMs, check_unseen_session_idle, application);
+  g_object_set_data_full(G_OBJECT(application), kUnseenSessionCheckSourceKey,
+                         GUINT_TO_POINTER(source_id), remove_source);
 }
 
 void schedule_unseen_session_check(MyApplication* application) {

@@ -15,4 +15,9 @@ void watch_windows_for_unseen_session(MyApplication* application);
 // keep-alive, destroys the remaining windows and quits the application.
 void schedule_unseen_session_check(MyApplication* application);
 
+// For a later launch or link arriving while that check may be pending: the
+// check runs only after a grace period instead, and checks asked for during
+// it wait for it, so that Dart can show a window for the link.
+void delay_unseen_session_check_for_link(MyApplication* application);
+
 #endif  // RUNNER_UNSEEN_SESSION_H_

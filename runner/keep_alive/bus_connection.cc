@@ -1,26 +1,81 @@
 // The keep-alive subsystem's bus connections. They are the shell's own, not
 // GIO's shared ones, so that a bus that goes away (dbus-daemon or dbus-broker
-// restarted by an upgrade) costs what was held on it but not the process: the
-// loss is logged once, the connection dropped so that the next use connects
-// again, and the system bus sought again for the sleep signals.
+// restarted by an upgrade) costs the process nothing but what lived on the
+// connection: the loss is logged once, the connection dropped so that the
+// next use connects again, and the system bus sought again in the background
+// for the sleep signals. No connect may hold up the main loop for long: a
+// bus socket can accept and then never answer, and GDBus's handshake has no
+// timeout of its own.
 #include "runner/keep_alive/bus_connection.h"
-
-#include <unistd.h>
 
 #include "runner/keep_alive/sleep_notifications.h"
 
+// A background connect to the system bus. It outlives its place in the
+// application when abandoned: its callback frees it.
+struct SystemBusReconnectAttempt {
+  // Null once abandoned (dispose, or the bus came back by another way).
+  MyApplication* application;
+  GCancellable* cancellable;
+  // Cancels the connect when the bus does not answer in time.
+  guint deadline_source_id;
+};
+
 namespace {
 
-// After the system bus is lost it is sought once a second for two minutes,
-// long enough for a restart; later the next "startKeepAlive" tries again.
-constexpr guint kSystemBusReconnectIntervalMs = 1000;
-constexpr guint kSystemBusReconnectRuns = 120;
+// Longest wait for a connection, in the background or not.
+constexpr guint kBusConnectTimeoutMs = 2000;
 
-struct SystemBusReconnectData {
-  // Not owned: dispose removes the source before the application goes.
-  MyApplication* application;
-  guint runs_left;
+// After a loss the system bus is sought again 1 s later, then at doubling
+// intervals up to a minute, for as long as the application runs.
+constexpr guint kDefaultFirstReconnectDelayMs = 1000;
+constexpr guint kDefaultMaxReconnectDelayMs = 60000;
+guint first_reconnect_delay_ms = kDefaultFirstReconnectDelayMs;
+guint max_reconnect_delay_ms = kDefaultMaxReconnectDelayMs;
+
+constexpr GDBusConnectionFlags kBusConnectionFlags =
+    static_cast<GDBusConnectionFlags>(
+        G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
+
+// What a connecting thread hands back: a connection or an error.
+struct BusConnectResult {
+  GDBusConnection* connection;
+  GError* error;
 };
+
+void bus_connect_result_free(gpointer data) {
+  auto* result = static_cast<BusConnectResult*>(data);
+  g_clear_object(&result->connection);
+  g_clear_error(&result->error);
+  g_free(result);
+}
+
+struct BusConnectJob {
+  GBusType bus_type;
+  GCancellable* cancellable;
+  // The caller may have given up; a result nobody takes is freed with the
+  // queue.
+  GAsyncQueue* results;
+};
+
+// Connects on a thread of its own. No thread-default main context is pushed
+// here, so the connection delivers its signals to the main context.
+gpointer connect_bus_thread(gpointer data) {
+  auto* job = static_cast<BusConnectJob*>(data);
+  auto* result = g_new0(BusConnectResult, 1);
+  g_autofree gchar* address = g_dbus_address_get_for_bus_sync(
+      job->bus_type, job->cancellable, &result->error);
+  if (address != nullptr) {
+    result->connection = g_dbus_connection_new_for_address_sync(
+        address, kBusConnectionFlags, nullptr, job->cancellable,
+        &result->error);
+  }
+  g_async_queue_push(job->results, result);
+  g_async_queue_unref(job->results);
+  g_object_unref(job->cancellable);
+  g_free(job);
+  return nullptr;
+}
 
 void system_bus_closed_cb(GDBusConnection* connection,
                           gboolean remote_peer_vanished,
@@ -30,6 +85,7 @@ void session_bus_closed_cb(GDBusConnection* connection,
                            gboolean remote_peer_vanished,
                            GError* error,
                            gpointer user_data);
+void start_system_bus_reconnect_attempt(MyApplication* application);
 
 // Releases a connection and every handler the application has on it; the
 // last reference closes it.
@@ -42,10 +98,66 @@ void release_connection(GDBusConnection** connection,
   g_signal_handlers_disconnect_by_data(released, application);
 }
 
-void adopt_system_bus(MyApplication* application, GDBusConnection* connection) {
+gboolean reconnect_system_bus_retry(gpointer user_data) {
+  MyApplication* application = MY_APPLICATION(user_data);
+  application->system_bus_reconnect_source_id = 0;
+  start_system_bus_reconnect_attempt(application);
+  return G_SOURCE_REMOVE;
+}
+
+void schedule_system_bus_reconnect(MyApplication* application, guint delay_ms) {
+  application->system_bus_reconnect_delay_ms = delay_ms;
+  // No reference: dispose removes the source before the application goes.
+  application->system_bus_reconnect_source_id =
+      g_timeout_add(delay_ms, reconnect_system_bus_retry, application);
+}
+
+void retry_system_bus_later(MyApplication* application) {
+  const guint doubled = application->system_bus_reconnect_delay_ms * 2;
+  schedule_system_bus_reconnect(
+      application,
+      MIN(MAX(doubled, first_reconnect_delay_ms), max_reconnect_delay_ms));
+}
+
+// Leaves an attempt to finish on its own; its callback frees it.
+void abandon_reconnect_attempt(SystemBusReconnectAttempt* attempt) {
+  attempt->application = nullptr;
+  g_clear_handle_id(&attempt->deadline_source_id, g_source_remove);
+  g_cancellable_cancel(attempt->cancellable);
+}
+
+void stop_system_bus_reconnect(MyApplication* application) {
+  g_clear_handle_id(&application->system_bus_reconnect_source_id,
+                    g_source_remove);
+  if (application->system_bus_reconnect_attempt != nullptr) {
+    abandon_reconnect_attempt(
+        g_steal_pointer(&application->system_bus_reconnect_attempt));
+  }
+  application->system_bus_reconnect_delay_ms = 0;
+}
+
+void keep_system_bus(MyApplication* application, GDBusConnection* connection) {
   application->system_bus = connection;
   g_signal_connect(connection, "closed", G_CALLBACK(system_bus_closed_cb),
                    application);
+}
+
+// A connection made after the bus was lost, by whichever way.
+void welcome_back_system_bus(MyApplication* application,
+                             GDBusConnection* connection) {
+  stop_system_bus_reconnect(application);
+  keep_system_bus(application, connection);
+  g_log(nullptr, G_LOG_LEVEL_MESSAGE,
+        "Reconnected to the system bus for sleep signals");
+  ensure_sleep_signal_subscription(application);
+}
+
+void adopt_system_bus(MyApplication* application, GDBusConnection* connection) {
+  if (system_bus_reconnect_pending(application)) {
+    welcome_back_system_bus(application, connection);
+  } else {
+    keep_system_bus(application, connection);
+  }
 }
 
 void adopt_session_bus(MyApplication* application,
@@ -55,43 +167,58 @@ void adopt_session_bus(MyApplication* application,
                    application);
 }
 
-gboolean reconnect_system_bus_retry(gpointer user_data) {
-  auto* data = static_cast<SystemBusReconnectData*>(user_data);
-  MyApplication* application = data->application;
-
-  if (application->system_bus == nullptr) {
-    // Quietly: the loss has been logged once already.
-    GDBusConnection* connection = connect_bus(G_BUS_TYPE_SYSTEM, nullptr);
-    if (connection == nullptr) {
-      if (data->runs_left >= 2) {
-        data->runs_left--;
-        return G_SOURCE_CONTINUE;
-      }
-      application->system_bus_reconnect_source_id = 0;
-      return G_SOURCE_REMOVE;
-    }
-    adopt_system_bus(application, connection);
-  }
-  application->system_bus_reconnect_source_id = 0;
-  ensure_sleep_signal_subscription(application);
+gboolean reconnect_attempt_deadline_fallback(gpointer user_data) {
+  auto* attempt = static_cast<SystemBusReconnectAttempt*>(user_data);
+  attempt->deadline_source_id = 0;
+  g_cancellable_cancel(attempt->cancellable);
   return G_SOURCE_REMOVE;
 }
 
-void start_system_bus_reconnect(MyApplication* application) {
-  if (application->system_bus_reconnect_source_id != 0) {
+void system_bus_reconnected_cb(GObject* /* source */,
+                               GAsyncResult* result,
+                               gpointer user_data) {
+  auto* attempt = static_cast<SystemBusReconnectAttempt*>(user_data);
+  // Quietly on failure: the loss has been logged once already.
+  g_autoptr(GDBusConnection) connection =
+      g_dbus_connection_new_for_address_finish(result, nullptr);
+  MyApplication* application = attempt->application;
+  g_clear_handle_id(&attempt->deadline_source_id, g_source_remove);
+  g_object_unref(attempt->cancellable);
+  g_free(attempt);
+  if (application == nullptr) {
     return;
   }
-  auto* data = g_new0(SystemBusReconnectData, 1);
-  data->application = application;
-  data->runs_left = kSystemBusReconnectRuns;
-  application->system_bus_reconnect_source_id =
-      g_timeout_add_full(G_PRIORITY_DEFAULT, kSystemBusReconnectIntervalMs,
-                         reconnect_system_bus_retry, data, g_free);
+
+  application->system_bus_reconnect_attempt = nullptr;
+  if (connection == nullptr) {
+    retry_system_bus_later(application);
+    return;
+  }
+  welcome_back_system_bus(application, g_steal_pointer(&connection));
 }
 
-// The sleep inhibitor and the signal subscription went with the bus. Its
-// descriptor is closed without a word to anyone; a later "startKeepAlive"
-// takes a new inhibitor.
+void start_system_bus_reconnect_attempt(MyApplication* application) {
+  // Reading the address makes no connection for the system bus.
+  g_autofree gchar* address =
+      g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
+  if (address == nullptr) {
+    retry_system_bus_later(application);
+    return;
+  }
+  auto* attempt = g_new0(SystemBusReconnectAttempt, 1);
+  attempt->application = application;
+  attempt->cancellable = g_cancellable_new();
+  attempt->deadline_source_id = g_timeout_add(
+      kBusConnectTimeoutMs, reconnect_attempt_deadline_fallback, attempt);
+  application->system_bus_reconnect_attempt = attempt;
+  g_dbus_connection_new_for_address(address, kBusConnectionFlags, nullptr,
+                                    attempt->cancellable,
+                                    system_bus_reconnected_cb, attempt);
+}
+
+// The sleep-signal subscription went with the bus; it comes back with the
+// bus. A logind inhibitor lives in its descriptor, not in the connection
+// that asked for it, so it stays held.
 void drop_system_bus(MyApplication* application, const GError* error) {
   g_log(nullptr, G_LOG_LEVEL_WARNING,
         "Lost the system bus connection for sleep inhibit and sleep signals: "
@@ -102,21 +229,22 @@ void drop_system_bus(MyApplication* application, const GError* error) {
         application->system_bus, application->sleep_signal_subscription_id);
     application->sleep_signal_subscription_id = 0;
   }
-  if (application->sleep_inhibit_fd >= 0) {
-    close(application->sleep_inhibit_fd);
-    application->sleep_inhibit_fd = -1;
-  }
   release_connection(&application->system_bus, application);
-  start_system_bus_reconnect(application);
+  if (!system_bus_reconnect_pending(application)) {
+    schedule_system_bus_reconnect(application, first_reconnect_delay_ms);
+  }
 }
 
-// The screen-saver inhibit went with the bus; its cookie means nothing on
-// the next one.
+// The screen-saver and portal inhibits went with the bus: the screen saver
+// and the portal drop what a vanished caller held, and the cookie and
+// request handles mean nothing on the next connection.
 void drop_session_bus(MyApplication* application, const GError* error) {
   g_log(nullptr, G_LOG_LEVEL_WARNING,
         "Lost the session bus connection for screensaver inhibit: %s",
         error_reason(error));
   application->screensaver_inhibit_cookie = 0;
+  g_clear_pointer(&application->portal_suspend_inhibit_handle, g_free);
+  g_clear_pointer(&application->portal_idle_inhibit_handle, g_free);
   release_connection(&application->session_bus, application);
 }
 
@@ -179,17 +307,38 @@ const char* error_reason(const GError* error) {
 }
 
 GDBusConnection* connect_bus(GBusType bus_type, GError** error) {
-  g_autofree gchar* address =
-      g_dbus_address_get_for_bus_sync(bus_type, nullptr, error);
-  if (address == nullptr) {
+  g_autoptr(GAsyncQueue) results =
+      g_async_queue_new_full(bus_connect_result_free);
+  g_autoptr(GCancellable) cancellable = g_cancellable_new();
+  auto* job = g_new0(BusConnectJob, 1);
+  job->bus_type = bus_type;
+  job->cancellable = G_CANCELLABLE(g_object_ref(cancellable));
+  job->results = g_async_queue_ref(results);
+  GThread* thread =
+      g_thread_try_new("bus-connect", connect_bus_thread, job, error);
+  if (thread == nullptr) {
+    g_async_queue_unref(job->results);
+    g_object_unref(job->cancellable);
+    g_free(job);
     return nullptr;
   }
-  return g_dbus_connection_new_for_address_sync(
-      address,
-      static_cast<GDBusConnectionFlags>(
-          G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, error);
+  g_thread_unref(thread);
+
+  auto* result = static_cast<BusConnectResult*>(
+      g_async_queue_timeout_pop(results, kBusConnectTimeoutMs * 1000));
+  if (result == nullptr) {
+    // The thread ends soon after; what it makes is freed with the queue.
+    g_cancellable_cancel(cancellable);
+    g_set_error(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT,
+                "The bus did not answer within %u ms", kBusConnectTimeoutMs);
+    return nullptr;
+  }
+  GDBusConnection* connection = g_steal_pointer(&result->connection);
+  if (connection == nullptr) {
+    g_propagate_error(error, g_steal_pointer(&result->error));
+  }
+  bus_connect_result_free(result);
+  return connection;
 }
 
 bool ensure_system_bus(MyApplication* application,
@@ -204,11 +353,33 @@ bool ensure_session_bus(MyApplication* application,
                     drop_session_bus, adopt_session_bus, failure_message);
 }
 
+bool system_bus_reconnect_pending(MyApplication* application) {
+  return application->system_bus_reconnect_source_id != 0 ||
+         application->system_bus_reconnect_attempt != nullptr;
+}
+
+void hurry_system_bus_reconnect(MyApplication* application) {
+  g_return_if_fail(MY_IS_APPLICATION(application));
+  if (application->system_bus_reconnect_source_id == 0) {
+    return;
+  }
+  g_clear_handle_id(&application->system_bus_reconnect_source_id,
+                    g_source_remove);
+  start_system_bus_reconnect_attempt(application);
+}
+
 void release_bus_connections(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
 
-  g_clear_handle_id(&application->system_bus_reconnect_source_id,
-                    g_source_remove);
+  stop_system_bus_reconnect(application);
   release_connection(&application->system_bus, application);
   release_connection(&application->session_bus, application);
+}
+
+void set_system_bus_reconnect_delays_for_testing(guint first_delay_ms,
+                                                 guint max_delay_ms) {
+  first_reconnect_delay_ms =
+      first_delay_ms != 0 ? first_delay_ms : kDefaultFirstReconnectDelayMs;
+  max_reconnect_delay_ms =
+      max_delay_ms != 0 ? max_delay_ms : kDefaultMaxReconnectDelayMs;
 }

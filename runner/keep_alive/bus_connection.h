@@ -12,12 +12,17 @@ inline constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
 inline constexpr char kLogindManagerInterface[] =
     "org.freedesktop.login1.Manager";
 
+// Why the application holds off sleep, as every inhibitor is told.
+inline constexpr char kInhibitWhy[] =
+    "Keep blueprint runtime active while TarnGlass is open.";
+
 // The error's message, or "unknown error" when the call set none.
 const char* error_reason(const GError* error);
 
 // A new connection of the caller's own to the bus, or null with `error` set.
 // Unlike GIO's shared connections it does not end the process when the bus
-// goes away.
+// goes away. Waits at most two seconds: a bus that accepts and never answers
+// (a socket whose daemon is restarting) fails like an absent one.
 GDBusConnection* connect_bus(GBusType bus_type, GError** error);
 
 // Connects application->system_bus (or session_bus) unless it is connected
@@ -28,8 +33,20 @@ bool ensure_system_bus(MyApplication* application, const char* failure_message);
 bool ensure_session_bus(MyApplication* application,
                         const char* failure_message);
 
-// For dispose: stops the reconnection attempts and releases both connections.
-// The sleep-signal subscription must have ended before.
+// Whether the system bus has been lost and is being sought again in the
+// background; its return brings the sleep-signal subscription back.
+bool system_bus_reconnect_pending(MyApplication* application);
+
+// Seeks the lost system bus now rather than at the end of the current delay.
+void hurry_system_bus_reconnect(MyApplication* application);
+
+// Stops seeking the system bus and releases both connections. The
+// sleep-signal subscription must have ended before.
 void release_bus_connections(MyApplication* application);
+
+// For tests: the delay before the first attempt after a loss, doubled after
+// each failed attempt up to the maximum. 0 restores the default (1 s, 1 min).
+void set_system_bus_reconnect_delays_for_testing(guint first_delay_ms,
+                                                 guint max_delay_ms);
 
 #endif  // RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_

@@ -23,9 +23,20 @@ void ensure_sleep_signal_subscription(MyApplication* application) {
     return;
   }
 
+  // The lost bus is being sought in the background, and subscribed to once
+  // found: connecting here too would only hold up the caller.
+  if (system_bus_reconnect_pending(application)) {
+    hurry_system_bus_reconnect(application);
+    return;
+  }
+
   // Left unsubscribed without a bus; the next "startKeepAlive" tries again.
   if (!ensure_system_bus(application,
                          "Failed to connect system bus for sleep signals")) {
+    return;
+  }
+  // Dropping a closed connection and connecting again may have subscribed.
+  if (application->sleep_signal_subscription_id != 0) {
     return;
   }
 

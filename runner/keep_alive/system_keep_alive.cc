@@ -1,5 +1,6 @@
 // The keep-alive channel: holds off system sleep with a blocking logind
-// inhibitor, or, when logind will not give one, with a screen-saver inhibit.
+// inhibitor, or, when logind will not give one, with a screen-saver inhibit,
+// or, failing both, through the desktop portal.
 #include "runner/keep_alive/system_keep_alive.h"
 
 #include <gio/gunixfdlist.h>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "runner/keep_alive/bus_connection.h"
+#include "runner/keep_alive/portal_inhibit.h"
 #include "runner/keep_alive/sleep_notifications.h"
 
 namespace {
@@ -26,13 +28,13 @@ constexpr char kScreenSaverUnInhibitMethod[] = "UnInhibit";
 
 constexpr char kInhibitWhat[] = "sleep";
 constexpr char kInhibitWho[] = "TarnGlass";
-constexpr char kInhibitWhy[] =
-    "Keep blueprint runtime active while TarnGlass is open.";
 constexpr char kInhibitMode[] = "block";
 
 gboolean is_keep_alive_active(MyApplication* application) {
   return application->sleep_inhibit_fd >= 0 ||
-         application->screensaver_inhibit_cookie != 0;
+         application->screensaver_inhibit_cookie != 0 ||
+         application->portal_suspend_inhibit_handle != nullptr ||
+         application->portal_idle_inhibit_handle != nullptr;
 }
 
 // Asks logind for a blocking sleep inhibitor; true when its descriptor is
@@ -76,14 +78,9 @@ gboolean acquire_sleep_inhibitor(MyApplication* application) {
   return TRUE;
 }
 
-// Asks the screen saver for an inhibit; true when a non-zero cookie is held.
+// Asks the screen saver on the connected session bus for an inhibit; true
+// when a non-zero cookie is held.
 gboolean acquire_screensaver_inhibit(MyApplication* application) {
-  if (!ensure_session_bus(
-          application,
-          "Failed to connect session bus for screensaver inhibit")) {
-    return FALSE;
-  }
-
   g_autoptr(GError) error = nullptr;
   g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
       application->session_bus, kScreenSaverBusName, kScreenSaverObjectPath,
@@ -112,7 +109,15 @@ gboolean start_system_keep_alive(MyApplication* application) {
   if (acquire_sleep_inhibitor(application)) {
     return TRUE;
   }
-  return acquire_screensaver_inhibit(application);
+  // The screen saver and the portal share the session bus.
+  if (!ensure_session_bus(
+          application,
+          "Failed to connect session bus for screensaver inhibit")) {
+    return FALSE;
+  }
+  // A cookie of 0 holds nothing.
+  return acquire_screensaver_inhibit(application) ||
+         acquire_portal_inhibit(application);
 }
 
 }  // namespace
@@ -167,4 +172,19 @@ void stop_system_keep_alive(MyApplication* application) {
     }
   }
   application->screensaver_inhibit_cookie = 0;
+
+  release_portal_inhibit(application);
+}
+
+void release_system_keep_alive(MyApplication* application) {
+  g_return_if_fail(MY_IS_APPLICATION(application));
+
+  stop_system_keep_alive(application);
+  if (application->sleep_signal_subscription_id != 0 &&
+      application->system_bus != nullptr) {
+    g_dbus_connection_signal_unsubscribe(
+        application->system_bus, application->sleep_signal_subscription_id);
+  }
+  application->sleep_signal_subscription_id = 0;
+  release_bus_connections(application);
 }

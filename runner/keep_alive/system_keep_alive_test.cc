@@ -11,6 +11,9 @@
 #include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
 
+// Last: Xlib's macros (None, Bool) clash with GoogleTest's names.
+#include <gdk/gdkx.h>
+
 namespace {
 
 using Answer = KeepAliveApp::Answer;
@@ -204,6 +207,56 @@ TEST_F(SystemKeepAliveTest, ScreenSaverCookieZeroLeavesKeepAliveInactive) {
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
   EXPECT_EQ(screen_saver->method_calls("UnInhibit").size(), 0u);
+
+  // A cookie of 0 holds nothing; the portal is asked instead.
+  auto portal = DBusMockService::start_portal();
+  ASSERT_TRUE(portal);
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(portal->method_calls("Inhibit").size(), 2u);
+}
+
+// Inside a sandbox only the desktop portal can be reached: suspend and idle
+// are asked for in two requests, with the main window's identifier, and
+// both requests are closed again by a stop and by dispose.
+TEST_F(SystemKeepAliveTest, PortalInhibitsWhenNothingElseCan) {
+  auto portal = DBusMockService::start_portal();
+  ASSERT_TRUE(portal);
+  KeepAliveApp app;
+  MyApplication* application = app.application();
+  GtkWindow* window = make_window_with_view();
+  gtk_widget_realize(GTK_WIDGET(window));
+  application->window = window;
+  g_autofree gchar* identifier = g_strdup_printf(
+      "x11:%lx",
+      gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(window))));
+  const std::string options =
+      std::string("{'reason': <'") + kKeepAliveReason + "'>}";
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(portal->method_calls("Inhibit"),
+            (std::vector<std::vector<std::string>>{
+                {identifier, "4", options}, {identifier, "8", options}}));
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
+  // Held: a second start asks nothing.
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(portal->method_calls("Inhibit").size(), 2u);
+
+  const std::string suspend = application->portal_suspend_inhibit_handle;
+  const std::string idle = application->portal_idle_inhibit_handle;
+  EXPECT_NE(suspend, idle);
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(portal->method_calls("Close", suspend.c_str()).size(), 1u);
+  EXPECT_EQ(portal->method_calls("Close", idle.c_str()).size(), 1u);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+
+  // Without a main window the identifier is empty.
+  application->window = nullptr;
+  gtk_widget_destroy(GTK_WIDGET(window));
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
+  EXPECT_EQ(portal->method_calls("Inhibit")[2][0], "");
+  const std::string second = application->portal_idle_inhibit_handle;
+  app.dispose();
+  EXPECT_EQ(portal->method_calls("Close", second.c_str()).size(), 1u);
 }
 
 TEST_F(SystemKeepAliveTest, FailedUnInhibitStillClearsTheCookie) {
@@ -229,7 +282,7 @@ TEST_F(SystemKeepAliveTest, NoServiceAtAllAnswersFalse) {
 
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
   auto logged = warnings(log);
-  ASSERT_EQ(logged.size(), 2u);
+  ASSERT_EQ(logged.size(), 4u);
   EXPECT_TRUE(g_str_has_prefix(logged[0].c_str(),
                                "Failed to acquire logind sleep inhibit: "))
       << logged[0];
@@ -238,6 +291,12 @@ TEST_F(SystemKeepAliveTest, NoServiceAtAllAnswersFalse) {
                                "GDBus.Error:org.freedesktop.DBus.Error."
                                "ServiceUnknown"))
       << logged[1];
+  // One line for each of the portal's two requests.
+  EXPECT_TRUE(g_str_has_prefix(logged[3].c_str(),
+                               "Failed to acquire portal inhibit: "
+                               "GDBus.Error:org.freedesktop.DBus.Error."
+                               "ServiceUnknown"))
+      << logged[3];
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 }
 

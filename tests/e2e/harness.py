@@ -44,6 +44,8 @@ LaunchedApp(socket_path, log_path, startup_timeout=30)
 launch(args=(), env=None, timeout=30, executable=None)
     Runs one more launch of the executable to completion and returns
     (returncode, stdout, stderr).
+end_process(proc)
+    Terminates a child process (kills it after 10 s) and reaps it.
 
 X11 (through xprop, xwininfo and xdotool; window ids are ints)
 -------------------------------------------------------------
@@ -77,6 +79,12 @@ LogindMock(inhibit_error=None)
   .list_inhibitors() -> list of (what, who, why, mode, uid, pid)
   .fail_inhibit(message) makes Inhibit fail with AccessDenied
   .emit_prepare_for_sleep(active)
+BusProxy(address, socket_path, *options)
+    Context manager: xdg-dbus-proxy between a bus at `address` and a socket
+    of its own at `socket_path` (options such as "--filter",
+    "--talk=NAME"). start() waits until it listens; stop() ends it, which
+    closes every connection made through it.
+  .address -> "unix:path=" + socket_path
 ScreenSaverMock(cookie=1, uninhibit_error=None)
     Context manager: org.freedesktop.ScreenSaver at /org/freedesktop/ScreenSaver
     on the session bus, with Inhibit (ss)->u answering `cookie` and UnInhibit
@@ -89,6 +97,7 @@ ScreenSaverMock(cookie=1, uninhibit_error=None)
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import socket
@@ -898,15 +907,20 @@ def name_has_owner(bus, name):
     return bool(reply[0])
 
 
-class _DBusMock:
-    bus = "session"
-    name = ""
-    path = ""
+def end_process(proc):
+    """Terminates a child process (then kills it) and reaps it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(10)
 
-    def __init__(self, argv):
-        self._argv = argv
-        self.proc = None
-        self._log = None
+
+class _Service:
+    """A helper process as a context manager: start() on entry, stop() on
+    exit."""
 
     def __enter__(self):
         self.start()
@@ -915,6 +929,17 @@ class _DBusMock:
     def __exit__(self, *exc):
         self.stop()
         return False
+
+
+class _DBusMock(_Service):
+    bus = "session"
+    name = ""
+    path = ""
+
+    def __init__(self, argv):
+        self._argv = argv
+        self.proc = None
+        self._log = None
 
     def start(self, timeout=20):
         if name_has_owner(self.bus, self.name):
@@ -939,13 +964,7 @@ class _DBusMock:
 
     def stop(self):
         if self.proc is not None:
-            if self.proc.poll() is None:
-                self.proc.terminate()
-                try:
-                    self.proc.wait(10)
-                except subprocess.TimeoutExpired:
-                    self.proc.kill()
-                    self.proc.wait(10)
+            end_process(self.proc)
             self.proc = None
             # The name is released with the process; wait so that the next
             # mock can take it.
@@ -1002,6 +1021,40 @@ class LogindMock(_DBusMock):
     def emit_prepare_for_sleep(self, active):
         self.call("org.freedesktop.DBus.Mock.EmitSignal", gv(self.interface),
                   gv("PrepareForSleep"), gv("b"), "[<%s>]" % gv(bool(active)))
+
+
+class BusProxy(_Service):
+    """xdg-dbus-proxy in front of a bus."""
+
+    def __init__(self, address, socket_path, *options):
+        self.socket_path = socket_path
+        self.address = "unix:path=" + socket_path
+        self._argv = ["xdg-dbus-proxy", address, socket_path] + list(options)
+        self.proc = None
+
+    def start(self, timeout=20):
+        # The proxy writes a byte to --fd once it listens, and ends when the
+        # other end of that pipe closes.
+        self._ready, ready_write = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                self._argv + ["--fd=%d" % ready_write], pass_fds=(ready_write,),
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        finally:
+            os.close(ready_write)
+        readable, _, _ = select.select([self._ready], [], [], timeout)
+        if not readable or not os.read(self._ready, 1):
+            self.stop()
+            raise RuntimeError("xdg-dbus-proxy did not start")
+
+    def stop(self):
+        if self.proc is None:
+            return
+        end_process(self.proc)
+        self.proc = None
+        os.close(self._ready)
+        if os.path.exists(self.socket_path):
+            os.unlink(self.socket_path)
 
 
 class ScreenSaverMock(_DBusMock):

@@ -1,139 +1,128 @@
-"""The built application when D-Bus lets it down: a system bus that goes away
-and comes back while the app runs, and no session bus at all."""
+"""The built application when D-Bus lets it down: its system bus connection
+cut while the bus runs on, a bus socket that accepts and never answers, and
+no session bus at all."""
 
 import os
-import shutil
-import subprocess
+import socket
 import tempfile
+import threading
+import time
 import unittest
-from unittest import mock
 
-from harness import (App, KEEP_ALIVE_CHANNEL, LogindMock, wait_until,
-                     window_mapped)
+from harness import (App, BusProxy, DEEP_LINK_CHANNEL, KEEP_ALIVE_CHANNEL,
+                     LogindMock, launch, wait_until, window_mapped)
 
 LOST_SYSTEM_BUS = "Lost the system bus connection for sleep inhibit and sleep signals: "
+RECONNECTED = "Reconnected to the system bus for sleep signals"
+CONNECT_FAILED = "Failed to connect system bus for sleep inhibit: "
 NOT_REGISTERED = ("Failed to register with the session bus, other launches "
                   "will start a new instance: ")
 DEAD_BUS = "unix:path=/nonexistent/ferrow-bus-loss-e2e"
 
 
-class RestartableSystemBus:
-    """A dbus-daemon of this test's own standing in for the system bus, on a
-    fixed socket path, so that it can be stopped and started again at the
-    same address (the test desktop's own bus is not this test's to stop)."""
+class SilentSocket:
+    """Listens where the bus was, accepts and never answers: a socket whose
+    daemon is restarting. Counts the connections."""
 
-    def __init__(self):
-        self._dir = tempfile.mkdtemp(prefix="ferrow-system-bus-")
-        self._socket = os.path.join(self._dir, "system_bus_socket")
-        self.address = "unix:path=" + self._socket
-        self._config = os.path.join(self._dir, "system-bus.conf")
-        with open(self._config, "w") as config:
-            config.write("""<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <listen>%s</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-""" % self.address)
-        self.proc = None
+    def __init__(self, path):
+        self.path = path
+        self.accepted = []
+        self._listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self._listener.bind(path)
+        self._listener.listen(16)
+        self._thread = threading.Thread(target=self._accept, daemon=True)
+        self._thread.start()
 
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-        shutil.rmtree(self._dir, ignore_errors=True)
-        return False
-
-    def start(self):
-        if os.path.exists(self._socket):
-            os.unlink(self._socket)
-        # The daemon prints its address once it listens.
-        self.proc = subprocess.Popen(
-            ["dbus-daemon", "--config-file=" + self._config, "--nofork",
-             "--nopidfile", "--print-address=1"],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL)
-        if not self.proc.stdout.readline().strip():
-            raise RuntimeError("dbus-daemon did not start")
-
-    def stop(self):
-        if self.proc is None:
-            return
-        self.proc.terminate()
-        try:
-            self.proc.wait(10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait(10)
-        self.proc.stdout.close()
-        self.proc = None
-
-
-class SystemBusRestartTest(unittest.TestCase):
-    def test_app_survives_and_keep_alive_and_sleep_signals_come_back(self):
-        with RestartableSystemBus() as bus, \
-                mock.patch.dict(os.environ, {"DBUS_SYSTEM_BUS_ADDRESS": bus.address}):
-            logind = LogindMock()
-            logind.start()
+    def _accept(self):
+        while True:
             try:
-                with App() as app:
-                    logind = self.restart_bus_under(app, bus, logind)
-            finally:
-                logind.stop()
+                connection, _ = self._listener.accept()
+            except OSError:
+                return
+            self.accepted.append(connection)
 
-    def restart_bus_under(self, app, bus, logind):
-        """Restarts the bus and logind under the running app; returns the
-        new logind."""
+    def close(self):
+        self._listener.shutdown(socket.SHUT_RDWR)
+        self._listener.close()
+        self._thread.join(5)
+        for connection in self.accepted:
+            connection.close()
+        os.unlink(self.path)
+
+
+class SystemBusLossTest(unittest.TestCase):
+    def test_lock_kept_and_app_answering_while_the_bus_is_away(self):
+        with LogindMock() as logind, \
+                tempfile.TemporaryDirectory(prefix="ferrow-bus-loss-") as tmp:
+            # The app reaches the bus through a proxy of this test's own, so
+            # that only its connection is cut.
+            path = os.path.join(tmp, "system_bus_socket")
+            proxy = BusProxy(os.environ["DBUS_SYSTEM_BUS_ADDRESS"], path)
+            proxy.start()
+            try:
+                with App(env={"DBUS_SYSTEM_BUS_ADDRESS": proxy.address}) as app:
+                    proxy = self.cut_and_restore(app, logind, proxy)
+            finally:
+                proxy.stop()
+
+    def cut_and_restore(self, app, logind, proxy):
+        """Cuts the app's connection, hangs its bus socket, and brings the
+        bus back; returns the proxy in place at the end."""
         wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"], 30,
                    message="keep-alive channel")
         self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
         self.assertEqual(len(logind.list_inhibitors()), 1)
 
-        # An upgrade restarts the bus, and logind with it.
-        logind.stop()
-        bus.stop()
+        proxy.stop()
         app.wait_log(LOST_SYSTEM_BUS)
-        self.assertTrue(app.running())
-        # The inhibitor went with the bus.
-        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
-        bus.start()
-        logind = LogindMock()
-        logind.start()
+        # logind holds the lock while the app holds its descriptor.
+        self.assertEqual(len(logind.list_inhibitors()), 1)
+        self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
 
-        # The shell subscribes again by itself: a wake reaches Dart before
-        # Dart asks for anything.
+        silent = SilentSocket(proxy.socket_path)
+        try:
+            # The app seeks the bus in the background: the control socket
+            # answers within a second throughout two attempts that hang.
+            while len(silent.accepted) < 2:
+                app.request("state", timeout=1)
+                time.sleep(0.1)
+            status, _, _ = launch(["ferrow-dadira:during-hang"])
+            self.assertEqual(status, 0)
+            wait_until(lambda: any(c["channel"] == DEEP_LINK_CHANNEL
+                                   and c["args"] == "ferrow-dadira:during-hang"
+                                   for c in app.history()),
+                       message="link forwarded")
+
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
+            wait_until(lambda: not logind.list_inhibitors(), message="lock released")
+            # A start must connect: it gives up after two seconds and falls
+            # back (to nothing here).
+            started = time.monotonic()
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), False)
+            self.assertLess(time.monotonic() - started, 5)
+            self.assertIn("did not answer", app.wait_log(CONNECT_FAILED))
+        finally:
+            silent.close()
+
+        # The bus is back: the shell finds it by itself, and a wake reaches
+        # Dart before Dart asks for anything.
+        proxy = BusProxy(os.environ["DBUS_SYSTEM_BUS_ADDRESS"], proxy.socket_path)
+        proxy.start()
+        app.wait_log(RECONNECTED, timeout=60)
         since = len(app.events)
-
-        def woke():
-            logind.emit_prepare_for_sleep(False)
-            try:
-                return app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake",
-                                            timeout=1, since=since)
-            except AssertionError:
-                return None
-        wait_until(woke, 30, message="systemDidWake after the restart")
+        logind.emit_prepare_for_sleep(False)
+        app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake", since=since)
 
         self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
         self.assertEqual(len(logind.list_inhibitors()), 1)
-        since = len(app.events)
-        logind.emit_prepare_for_sleep(True)
-        app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep", since=since)
-
         self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
-        wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+        wait_until(lambda: not logind.list_inhibitors(), message="lock released")
         lost = [line for line in app.log_lines if LOST_SYSTEM_BUS in line]
         self.assertEqual(len(lost), 1, lost)
         self.assertIn("WARNING", lost[0])
+        self.assertEqual(len([l for l in app.log_lines if RECONNECTED in l]), 1)
         self.assertEqual(app.gtk_warnings(), [])
-        return logind
+        return proxy
 
 
 class WithoutSessionBusTest(unittest.TestCase):

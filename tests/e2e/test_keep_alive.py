@@ -1,12 +1,17 @@
 """The keep-alive channel of the built application against real D-Bus mocks:
-the logind inhibitor's lifetime, the warnings without a system bus, and the
-sleep and wake notifications sent to Dart."""
+the logind inhibitor's lifetime, the warnings without a system bus, the
+sleep and wake notifications sent to Dart, and keep-alive inside a sandbox
+through the real desktop portal."""
 
+import contextlib
+import os
 import signal
+import subprocess
+import tempfile
 import unittest
 
-from harness import (App, KEEP_ALIVE_CHANNEL, LogindMock, ScreenSaverMock,
-                     wait_until)
+from harness import (App, BusProxy, KEEP_ALIVE_CHANNEL, LogindMock,
+                     ScreenSaverMock, end_process, name_has_owner, wait_until)
 
 REASON = "Keep blueprint runtime active while TarnGlass is open."
 INHIBITOR = ("sleep", "TarnGlass", REASON, "block")
@@ -90,6 +95,60 @@ class WithoutSystemBusTest(unittest.TestCase):
             for line in relevant:
                 self.assertIn("WARNING", line)
             self.assertEqual(screen_saver.calls(), [("Inhibit", ["TarnGlass", REASON])])
+
+
+@contextlib.contextmanager
+def desktop_portal():
+    """Debian's xdg-desktop-portal with its GTK backend on the session bus,
+    as a desktop other than GNOME and KDE runs them."""
+    env = dict(os.environ, XDG_CURRENT_DESKTOP="GNOME")
+    procs = []
+    try:
+        for name, program in (
+                ("org.freedesktop.impl.portal.desktop.gtk", "xdg-desktop-portal-gtk"),
+                ("org.freedesktop.portal.Desktop", "xdg-desktop-portal")):
+            procs.append(subprocess.Popen(
+                ["/usr/libexec/" + program, "-r"], env=env,
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL))
+            wait_until(lambda: name_has_owner("session", name), 20,
+                       message=name)
+        yield
+    finally:
+        for proc in reversed(procs):
+            end_process(proc)
+
+
+class SandboxedKeepAliveTest(unittest.TestCase):
+    def test_the_portal_holds_it(self):
+        # As in a Flatpak: no system bus, and a session bus that lets the app
+        # reach the portal only.
+        with ScreenSaverMock(cookie=42) as screen_saver, desktop_portal(), \
+                tempfile.TemporaryDirectory(prefix="ferrow-sandbox-") as tmp, \
+                BusProxy(os.environ["DBUS_SESSION_BUS_ADDRESS"],
+                         os.path.join(tmp, "bus"), "--filter",
+                         "--talk=org.freedesktop.portal.Desktop",
+                         "--own=dev.ferrow.FerrowDadira") as proxy, \
+                App(env={"DBUS_SESSION_BUS_ADDRESS": proxy.address,
+                         "DBUS_SYSTEM_BUS_ADDRESS": DEAD_BUS}) as app:
+            wait_for_keep_alive_channel(app)
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            # The backend turns the idle request into a screen-saver inhibit.
+            wait_until(lambda: [c for c in screen_saver.calls() if c[0] == "Inhibit"],
+                       message="screen saver inhibited through the portal")
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
+            wait_until(lambda: ("UnInhibit", [42]) in screen_saver.calls(),
+                       message="screen saver released")
+
+            # The application's end releases it too.
+            screen_saver.clear_calls()
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            app.close_view(0)
+            self.assertEqual(app.wait_exit(30), 0)
+            wait_until(lambda: ("UnInhibit", [42]) in screen_saver.calls(),
+                       message="screen saver released at the end")
+            self.assertEqual(warning_lines(app, "Failed to release portal inhibit"), [])
 
 
 class SleepNotificationsTest(unittest.TestCase):

@@ -25,6 +25,13 @@ constexpr char kScreenSaverPath[] = "/org/freedesktop/ScreenSaver";
 constexpr char kRefuseInhibitCode[] =
     "raise dbus.exceptions.DBusException('Inhibition refused', "
     "name='org.freedesktop.login1.Refused')";
+constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
+constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+// Each request gets an object of its own, so that its Close is logged there.
+constexpr char kPortalInhibitCode[] =
+    "ret = '/org/freedesktop/portal/desktop/request/1_1/t%d' % len(objects)\n"
+    "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, "
+    "[('Close', '', '', '')])";
 constexpr char kFailUnInhibitCode[] =
     "raise dbus.exceptions.DBusException('No such cookie', "
     "name='org.freedesktop.ScreenSaver.NoCookie')";
@@ -119,11 +126,7 @@ std::unique_ptr<DBusMockService> DBusMockService::start_refusing_logind() {
   auto service = start(G_BUS_TYPE_SYSTEM, kLogindName,
                        {kLogindName, kLogindPath, kLogindManager});
   if (service != nullptr) {
-    [[maybe_unused]] g_autoptr(GVariant) reply =
-        service->call(kLogindPath, kMockInterface, "AddMethod",
-                      g_variant_new("(sssss)", "", "Inhibit", "ssss", "h",
-                                    kRefuseInhibitCode),
-                      nullptr);
+    service->add_method("Inhibit", "ssss", "h", kRefuseInhibitCode);
   }
   return service;
 }
@@ -135,17 +138,31 @@ std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
                        {kScreenSaverName, kScreenSaverPath, kScreenSaverName});
   if (service != nullptr) {
     g_autofree gchar* inhibit_code = g_strdup_printf("ret = %u", cookie);
-    [[maybe_unused]] g_autoptr(GVariant) inhibit = service->call(
-        kScreenSaverPath, kMockInterface, "AddMethod",
-        g_variant_new("(sssss)", "", "Inhibit", "ss", "u", inhibit_code),
-        nullptr);
-    [[maybe_unused]] g_autoptr(GVariant) uninhibit =
-        service->call(kScreenSaverPath, kMockInterface, "AddMethod",
-                      g_variant_new("(sssss)", "", "UnInhibit", "u", "",
-                                    fail_uninhibit ? kFailUnInhibitCode : ""),
-                      nullptr);
+    service->add_method("Inhibit", "ss", "u", inhibit_code);
+    service->add_method("UnInhibit", "u", "",
+                        fail_uninhibit ? kFailUnInhibitCode : "");
   }
   return service;
+}
+
+std::unique_ptr<DBusMockService> DBusMockService::start_portal() {
+  auto service =
+      start(G_BUS_TYPE_SESSION, kPortalName,
+            {kPortalName, kPortalPath, "org.freedesktop.portal.Inhibit"});
+  if (service != nullptr) {
+    service->add_method("Inhibit", "sua{sv}", "o", kPortalInhibitCode);
+  }
+  return service;
+}
+
+void DBusMockService::add_method(const char* name,
+                                 const char* in_signature,
+                                 const char* out_signature,
+                                 const char* code) {
+  [[maybe_unused]] g_autoptr(GVariant) reply = call(
+      object_path_.c_str(), kMockInterface, "AddMethod",
+      g_variant_new("(sssss)", "", name, in_signature, out_signature, code),
+      nullptr);
 }
 
 DBusMockService::~DBusMockService() {
@@ -182,11 +199,13 @@ GVariant* DBusMockService::call(const char* object_path,
 }
 
 std::vector<std::vector<std::string>> DBusMockService::method_calls(
-    const char* method) {
+    const char* method,
+    const char* object_path) {
   std::vector<std::vector<std::string>> calls;
   g_autoptr(GVariant) reply =
-      call(object_path_.c_str(), kMockInterface, "GetMethodCalls",
-           g_variant_new("(s)", method), G_VARIANT_TYPE("(a(tav))"));
+      call(object_path != nullptr ? object_path : object_path_.c_str(),
+           kMockInterface, "GetMethodCalls", g_variant_new("(s)", method),
+           G_VARIANT_TYPE("(a(tav))"));
   if (reply == nullptr) {
     return calls;
   }

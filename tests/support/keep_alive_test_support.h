@@ -52,9 +52,15 @@ class DBusMockService {
                  GVariant* parameters,
                  const GVariantType* reply_type);
 
-  // Arguments of each logged call of `method` (strings and numbers rendered
-  // with g_variant_print).
-  std::vector<std::vector<std::string>> method_calls(const char* method);
+  // org.freedesktop.portal.Desktop whose Inhibit answers the path of a new
+  // org.freedesktop.portal.Request object with a Close method.
+  static std::unique_ptr<DBusMockService> start_portal();
+
+  // Arguments of each logged call of `method` on the main object (or on
+  // `object_path`), strings and numbers rendered with g_variant_print.
+  std::vector<std::vector<std::string>> method_calls(
+      const char* method,
+      const char* object_path = nullptr);
   // Number of calls of any method the mock has logged.
   size_t call_count();
 
@@ -68,6 +74,11 @@ class DBusMockService {
  private:
   DBusMockService(GBusType bus_type, std::string bus_name, std::string path);
   GDBusConnection* connection() const;
+  // Adds a method to the main object's interface; `code` is its Python body.
+  void add_method(const char* name,
+                  const char* in_signature,
+                  const char* out_signature,
+                  const char* code);
 
   GBusType bus_type_;
   std::string bus_name_;
