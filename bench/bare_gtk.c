@@ -9,12 +9,14 @@ static int command_line_cb(GApplication* application,
                            gpointer user_data) {
   (void)user_data;
   if (gtk_application_get_windows(GTK_APPLICATION(application)) == NULL) {
-    GtkWidget* window = gtk_application_window_new(GTK_APPLICATION(application));
+    GtkWidget* window =
+        gtk_application_window_new(GTK_APPLICATION(application));
     gtk_window_set_default_size(GTK_WINDOW(window), 1330, 748);
     gtk_widget_show(window);
   }
   int argc = 0;
-  g_auto(GStrv) argv = g_application_command_line_get_arguments(command_line, &argc);
+  g_auto(GStrv) argv =
+      g_application_command_line_get_arguments(command_line, &argc);
   for (int i = 1; i < argc; i++) {
     printf("%s\n", argv[i]);
   }
@@ -25,6 +27,7 @@ static int command_line_cb(GApplication* application,
 int main(int argc, char** argv) {
   g_autoptr(GtkApplication) application = gtk_application_new(
       "dev.ferrow.bench.BareGtk", G_APPLICATION_HANDLES_COMMAND_LINE);
-  g_signal_connect(application, "command-line", G_CALLBACK(command_line_cb), NULL);
+  g_signal_connect(application, "command-line", G_CALLBACK(command_line_cb),
+                   NULL);
   return g_application_run(G_APPLICATION(application), argc, argv);
 }

@@ -44,7 +44,9 @@ static int ignore_error(Display* display, XErrorEvent* error) {
   return 0;
 }
 
-static int cardinal(Display* display, Window window, Atom property,
+static int cardinal(Display* display,
+                    Window window,
+                    Atom property,
                     unsigned long* value) {
   Atom type = None;
   int format = 0;
@@ -53,8 +55,7 @@ static int cardinal(Display* display, Window window, Atom property,
   unsigned char* data = NULL;
   int found = 0;
   if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL,
-                         &type, &format, &count, &after,
-                         &data) == Success &&
+                         &type, &format, &count, &after, &data) == Success &&
       data != NULL && format == 32 && count == 1) {
     *value = *(unsigned long*)data & 0xffffffffUL;
     found = 1;
@@ -187,12 +188,14 @@ int main(int argc, char** argv) {
     struct pollfd fds[] = {{.fd = ConnectionNumber(display), .events = POLLIN},
                            {.fd = pidfd, .events = POLLIN}};
     if (left <= 0 || poll(fds, 2, (int)left + 1) < 0) {
-      fprintf(stderr, "watch_start: no window shown within %d ms\n", kTimeoutMs);
+      fprintf(stderr, "watch_start: no window shown within %d ms\n",
+              kTimeoutMs);
       stop(pid, pidfd);
       return 1;
     }
     if (fds[1].revents != 0) {
-      fprintf(stderr, "watch_start: %s ended before showing a window\n", argv[1]);
+      fprintf(stderr, "watch_start: %s ended before showing a window\n",
+              argv[1]);
       waitpid(pid, NULL, 0);
       return 1;
     }
