@@ -3,6 +3,7 @@
 #include "runner/my_application.h"
 
 #include "runner/activation.h"
+#include "runner/application_icon.h"
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/command_line.h"
 #include "runner/keep_alive/bus_connection.h"
@@ -28,20 +29,6 @@ static void warn_if_not_on_session_bus(GApplication* application) {
         "Failed to register with the session bus, other launches will start "
         "a new instance: %s",
         error_reason(error));
-}
-
-// Every window shows the application's icon: from the icon theme once
-// installed, else from the share/icons beside the executable, so that a
-// bundle run where it was built or unpacked has it too.
-static void use_application_icon() {
-  g_autofree gchar* executable = g_file_read_link("/proc/self/exe", nullptr);
-  if (executable != nullptr) {
-    g_autofree gchar* directory = g_path_get_dirname(executable);
-    g_autofree gchar* icons =
-        g_build_filename(directory, "share", "icons", nullptr);
-    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons);
-  }
-  gtk_window_set_default_icon_name(kApplicationId);
 }
 
 static void my_application_startup(GApplication* application) {

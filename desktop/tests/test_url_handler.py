@@ -3,7 +3,7 @@ or a user's terminal reaches the app: with the entry the build put beside the
 executable registered in a private XDG_DATA_HOME (and XDG_CONFIG_HOME for the
 default handler), gio open and xdg-open hand a link to a running app as
 "openUrl", and start a stopped app with the link as its entry argument. The
-app's windows show its icon, found beside the executable."""
+app's windows show its icon."""
 
 import os
 import shutil

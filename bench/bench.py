@@ -1,0 +1,300 @@
+"""The benchmark behind scripts/bench, run inside scripts/test-desktop: the
+start, the memory and a later launch's hand-off of the built executable, each
+side by side with a bare program doing the same (bare_gtk.c, bare_gio.c), in
+interleaved runs. Prints the medians, their ratio and the goal, one line per
+figure, and exits 1 when a goal is missed (2 when it cannot measure)."""
+
+import argparse
+import json
+import os
+import select
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+START_GOAL = 1.12
+RSS_GOAL = 1.18
+HANDOFF_GOAL = 1.25
+DEEP_LINK_CHANNEL = "ferrow-dadira/deep_link"
+# Lets the primary's own work after a launch (raising its window) settle.
+LAUNCH_GAP_S = 0.3
+TIMEOUT_S = 30
+
+
+class BenchError(Exception):
+    pass
+
+
+def base_env():
+    env = dict(os.environ)
+    env.pop("FL_DEV_ENGINE_SOCKET", None)
+    return env
+
+
+def machine():
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as cpuinfo:
+        for line in cpuinfo:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return "%s, %d CPUs" % (model, os.cpu_count())
+
+
+def load_average():
+    with open("/proc/loadavg") as loadavg:
+        return " ".join(loadavg.read().split()[:3])
+
+
+def watch_start(watcher, program):
+    """(milliseconds to the shown window, peak RSS in KiB, librsvg mapped)."""
+    result = subprocess.run([watcher, program], env=base_env(), text=True,
+                            capture_output=True, timeout=60)
+    if result.returncode != 0:
+        raise BenchError("starting %s: %s" % (program, result.stderr.strip()[-2000:]))
+    ms, kib, librsvg = result.stdout.split()
+    return float(ms), int(kib), librsvg == "1"
+
+
+def measure_starts(watcher, programs, pairs):
+    """Interleaved starts, the order alternating; the first round warms the
+    caches and is not counted."""
+    samples = {name: [] for name in programs}
+    librsvg = False
+    names = list(programs)
+    for round_index in range(-1, pairs):
+        order = names if round_index % 2 == 0 else names[::-1]
+        for name in order:
+            ms, kib, mapped = watch_start(watcher, programs[name])
+            if round_index >= 0:
+                samples[name].append((ms, kib))
+            librsvg = librsvg or (name == "app" and mapped)
+    return samples, librsvg
+
+
+class Lines:
+    """Lines read without blocking from a file descriptor select() found
+    ready."""
+
+    def __init__(self, fd):
+        self.fd = fd
+        self.pending = b""
+
+    def read(self):
+        data = os.read(self.fd, 65536)
+        if not data:
+            raise BenchError("the primary instance closed its output")
+        self.pending += data
+        *lines, self.pending = self.pending.split(b"\n")
+        return [line.decode() for line in lines]
+
+    def wait_for(self, predicate, timeout=TIMEOUT_S):
+        """The first line for which predicate holds; later lines read with
+        it are dropped."""
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
+                raise BenchError("the primary instance did not answer in time")
+            for line in self.read():
+                if predicate(line):
+                    return line
+
+
+def is_open_url(line, link):
+    try:
+        event = json.loads(line)
+    except ValueError:
+        return False
+    return (event.get("event") == "methodCall" and event.get("channel") == DEEP_LINK_CHANNEL
+            and event.get("method") == "openUrl" and event.get("args") == link)
+
+
+def first_frame_drawn(sock, lines):
+    sock.sendall(b'{"id": 1, "op": "state"}\n')
+    reply = json.loads(lines.wait_for(lambda line: json.loads(line).get("id") == 1))
+    views = reply.get("result", {}).get("views", [])
+    return bool(views) and views[0].get("firstFrame")
+
+
+class Primary:
+    """A running primary instance and how to see that a later launch's
+    argument reached it."""
+
+    def __init__(self, argv, env, lines, delivered, process, closing=()):
+        self.argv, self.env, self.lines = argv, env, lines
+        self.delivered, self.process, self.closing = delivered, process, closing
+
+    def launch(self, link):
+        """(milliseconds until the link reached the primary, milliseconds
+        the later launch ran)."""
+        quiet = [(os.POSIX_SPAWN_OPEN, fd, os.devnull, os.O_WRONLY, 0) for fd in (1, 2)]
+        start = time.monotonic_ns()
+        pid = os.posix_spawn(self.argv[0], self.argv + [link], self.env, file_actions=quiet)
+        pidfd = os.pidfd_open(pid)
+        handoff = run = None
+        deadline = time.monotonic() + TIMEOUT_S
+        try:
+            while handoff is None or run is None:
+                waiting = ([self.lines.fd] if handoff is None else []) + \
+                          ([pidfd] if run is None else [])
+                ready = select.select(waiting, [], [], max(0, deadline - time.monotonic()))[0]
+                now = time.monotonic_ns()
+                if not ready:
+                    raise BenchError("%s %s: no hand-off in time" % (self.argv[0], link))
+                if pidfd in ready:
+                    status = os.waitpid(pid, 0)[1]
+                    run = (now - start) / 1e6
+                    if os.waitstatus_to_exitcode(status) != 0:
+                        raise BenchError("%s %s exited with %d" % (
+                            self.argv[0], link, os.waitstatus_to_exitcode(status)))
+                if self.lines.fd in ready and any(
+                        self.delivered(line, link) for line in self.lines.read()):
+                    handoff = (now - start) / 1e6
+        finally:
+            os.close(pidfd)
+        return handoff, run
+
+    def stop(self):
+        for closable in self.closing:
+            closable.close()
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def start_bare_primary(program):
+    process = subprocess.Popen([program, "ready"], env=base_env(), stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    lines = Lines(process.stdout.fileno())
+    primary = Primary([program], base_env(), lines, lambda line, link: line == link,
+                      process, [process.stdout])
+    try:
+        lines.wait_for(lambda line: line == "ready")
+    except BenchError:
+        primary.stop()
+        raise
+    return primary
+
+
+def start_app_primary(executable, directory):
+    path = os.path.join(directory, "engine.sock")
+    env = dict(base_env(), FL_DEV_ENGINE_SOCKET=path)
+    log = open(os.path.join(directory, "primary.log"), "wb")
+    process = subprocess.Popen([executable], env=env, stdout=log, stderr=log)
+    sock = socket.socket(socket.AF_UNIX)
+    primary = Primary([executable], base_env(), Lines(sock.fileno()), is_open_url, process,
+                      [sock, log])
+    deadline = time.monotonic() + TIMEOUT_S
+    try:
+        while True:
+            try:
+                sock.connect(path)
+                break
+            except OSError:
+                if process.poll() is not None or time.monotonic() > deadline:
+                    raise BenchError("the app's control socket did not open")
+                time.sleep(0.02)
+        # The main window shown is the state a later launch meets.
+        while not first_frame_drawn(sock, primary.lines):
+            if time.monotonic() > deadline:
+                raise BenchError("the app's main window did not draw")
+            time.sleep(0.02)
+        time.sleep(LAUNCH_GAP_S)
+    except BenchError:
+        primary.stop()
+        raise
+    return primary
+
+
+def measure_handoffs(primaries, launches):
+    samples = {name: [] for name in primaries}
+    names = list(primaries)
+    for round_index in range(-1, launches):
+        # Rotates the order, so that none is always first.
+        shift = round_index % len(names)
+        for name in names[shift:] + names[:shift]:
+            link = "ferrow-dadira:bench/%s/%d" % (name, round_index)
+            result = primaries[name].launch(link)
+            if round_index >= 0:
+                samples[name].append(result)
+            time.sleep(LAUNCH_GAP_S)
+    return samples
+
+
+def median(samples, index):
+    return statistics.median(sample[index] for sample in samples)
+
+
+def figure(label, value, unit, against, base, goal=None):
+    ratio = value / base
+    verdict = ""
+    if goal is not None:
+        verdict = "goal <= %.2fx  %s" % (goal, "ok" if ratio <= goal else "MISSED")
+    print("%-40s %7.1f %-4s  %-24s %7.1f %-4s %5.2fx  %s" % (
+        label, value, unit, against, base, unit, ratio, verdict))
+    return goal is None or ratio <= goal
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--app", required=True, help="the executable to measure")
+    parser.add_argument("--tools", required=True,
+                        help="folder of watch_start, bare_gtk and bare_gio")
+    parser.add_argument("--pairs", type=int, default=40, help="starts of each program")
+    parser.add_argument("--launches", type=int, default=30,
+                        help="later launches of each program")
+    args = parser.parse_args()
+    tools = Path(args.tools)
+    began = time.monotonic()
+
+    print("machine: %s; load average before: %s" % (machine(), load_average()))
+    print("%s: %d interleaved starts and %d later launches each; medians" % (
+        args.app, args.pairs, args.launches))
+    starts, librsvg = measure_starts(
+        str(tools / "watch_start"), {"app": args.app, "bare": str(tools / "bare_gtk")},
+        args.pairs)
+
+    with tempfile.TemporaryDirectory(prefix="ferrow-bench-") as directory:
+        primaries = {}
+        try:
+            primaries["app"] = start_app_primary(args.app, directory)
+            primaries["gtk"] = start_bare_primary(str(tools / "bare_gtk"))
+            primaries["gio"] = start_bare_primary(str(tools / "bare_gio"))
+            handoffs = measure_handoffs(primaries, args.launches)
+        finally:
+            for primary in primaries.values():
+                primary.stop()
+
+    met = figure("start -> main window mapped and opaque", median(starts["app"], 0), "ms",
+                 "bare GTK window", median(starts["bare"], 0), START_GOAL)
+    met &= figure("peak RSS with the main window shown", median(starts["app"], 1) / 1024,
+                  "MiB", "bare GTK window", median(starts["bare"], 1) / 1024, RSS_GOAL)
+    print("%-40s %s  goal: no  %s" % ("librsvg mapped after start", "yes" if librsvg else "no",
+                                      "MISSED" if librsvg else "ok"))
+    met &= not librsvg
+    met &= figure("later launch -> \"openUrl\" at the engine", median(handoffs["app"], 0),
+                  "ms", "bare GtkApplication", median(handoffs["gtk"], 0), HANDOFF_GOAL)
+    figure("  limit", median(handoffs["app"], 0), "ms", "bare GApplication (GIO)",
+           median(handoffs["gio"], 0))
+    figure("later launch's own run time", median(handoffs["app"], 1), "ms",
+           "bare GtkApplication", median(handoffs["gtk"], 1))
+    figure("", median(handoffs["app"], 1), "ms", "bare GApplication (GIO)",
+           median(handoffs["gio"], 1))
+    print("load average after: %s; %.0f s" % (load_average(), time.monotonic() - began))
+    return 0 if met else 1
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (BenchError, subprocess.TimeoutExpired) as error:
+        print("bench: %s" % error, file=sys.stderr)
+        sys.exit(2)
