@@ -55,8 +55,7 @@ class PackageTest(unittest.TestCase):
         shutil.rmtree(cls.tmp, ignore_errors=True)
 
     def test_desktop_files_validate(self):
-        bundle_entry = (Path(executable_path()).parent / "share" / "applications"
-                        / (APPLICATION_ID + ".desktop"))
+        bundle_entry = Path(os.environ["FERROW_BUILT_ENTRY"])
         package_entry = self.root / "usr/share/applications" / bundle_entry.name
         for entry in (bundle_entry, package_entry):
             run(["desktop-file-validate", str(entry)])
