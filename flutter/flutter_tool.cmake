@@ -9,7 +9,7 @@
 function(read_flutter_tool_config)
   include("${FLUTTER_EPHEMERAL_DIR}/generated_config.cmake")
   foreach(name FLUTTER_ROOT PROJECT_DIR FLUTTER_TOOL_ENVIRONMENT
-          FLUTTER_TARGET_PLATFORM FLUTTER_VERSION FLUTTER_VERSION_MAJOR
+          FLUTTER_VERSION FLUTTER_VERSION_MAJOR
           FLUTTER_VERSION_MINOR FLUTTER_VERSION_PATCH FLUTTER_VERSION_BUILD)
     if(DEFINED ${name})
       set(${name} "${${name}}" PARENT_SCOPE)
@@ -17,12 +17,6 @@ function(read_flutter_tool_config)
   endforeach()
 endfunction()
 read_flutter_tool_config()
-
-# The tool passes the platform; a hand-run configure of a tool project gets
-# the usual one.
-if(NOT FLUTTER_TARGET_PLATFORM)
-  set(FLUTTER_TARGET_PLATFORM "linux-x64")
-endif()
 
 set(FLUTTER_LIBRARY "${FLUTTER_EPHEMERAL_DIR}/libflutter_linux_gtk.so")
 set(FLUTTER_HEADERS_DIR "${FLUTTER_EPHEMERAL_DIR}/flutter_linux")

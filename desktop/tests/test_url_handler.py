@@ -37,8 +37,7 @@ class UrlHandlerTest(unittest.TestCase):
         applications = cls.home / "data" / "applications"
         applications.mkdir(parents=True)
         (cls.home / "config").mkdir()
-        entry = (Path(executable_path()).parent / "share" / "applications"
-                 / (APPLICATION_ID + ".desktop"))
+        entry = Path(os.environ["FERROW_BUILT_ENTRY"])
         shutil.copy(entry, applications)
 
         cls.env = {key: None for key in DESKTOP_VARIABLES}

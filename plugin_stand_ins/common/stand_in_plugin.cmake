@@ -13,6 +13,9 @@ function(add_stand_in_plugin PACKAGE SOURCE)
     "${CMAKE_CURRENT_SOURCE_DIR}/${SOURCE}"
     "${STAND_IN_ROOT}/common/stand_in_channel.cc")
   apply_standard_settings(${target})
+  # What the app gives plugins, and the repository's own -Wextra, which a
+  # plugin may choose for itself.
+  target_compile_options(${target} PRIVATE -Wextra)
   set_target_properties(${target} PROPERTIES
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)

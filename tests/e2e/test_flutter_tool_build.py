@@ -1,12 +1,16 @@
-"""The Flutter tool's build contract, played without the tool: a temporary
-Flutter project whose linux/ folder is a copy of this tree, a fake
-FLUTTER_ROOT whose tool_backend.sh unpacks the development engine as the real
-one unpacks the embedder, the tool's generated config and plugin list, then
-the tool's configure and install. The bundle must hold everything the real
-engine needs and start on the test desktop; an embedder too old for the shell
-stops the configure."""
+"""The Flutter tool's build contract, played without the tool but as the tool
+is: a temporary Flutter project whose linux/ folder is a copy of this tree, a
+fake FLUTTER_ROOT whose tool_backend.sh unpacks the development engine as the
+real one unpacks the embedder and builds a native asset, the tool's generated
+config, plugin list and registrant, a plugin package written the way
+published ones are beside the four stand-ins, then the tool's configure
+(clang) and install. The bundle must hold everything, resolve every library
+from itself, name nothing of the build, and start with all five plugins
+registered; an embedder too old for the shell stops the configure, and a
+sysroot is where a cross build's libraries come from."""
 
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -17,8 +21,27 @@ from pathlib import Path
 
 from harness import REPO, App, wait_until, window_mapped
 
+# The tool lists plugins alphabetically; glint_counter is the published-style
+# one (tests/e2e/published_plugin/), with a library of its own.
 PLUGINS = ["bitsdojo_window_linux", "file_selector_linux",
-           "flutter_secure_storage_linux", "tarn_glass_chart"]
+           "flutter_secure_storage_linux", "glint_counter", "tarn_glass_chart"]
+PUBLISHED_PLUGIN = "glint_counter"
+# Registrar name, registration function and header of each plugin.
+REGISTRATIONS = {
+    "bitsdojo_window_linux": ("BitsdojoWindowPlugin", "bitsdojo_window_plugin",
+                              "bitsdojo_window_linux/bitsdojo_window_plugin.h"),
+    "file_selector_linux": ("FileSelectorPlugin", "file_selector_plugin",
+                            "file_selector_linux/file_selector_plugin.h"),
+    "flutter_secure_storage_linux": (
+        "FlutterSecureStorageLinuxPlugin", "flutter_secure_storage_linux_plugin",
+        "flutter_secure_storage_linux/flutter_secure_storage_linux_plugin.h"),
+    "glint_counter": ("GlintCounterPlugin", "glint_counter_plugin",
+                      "glint_counter/glint_counter_plugin.h"),
+    "tarn_glass_chart": ("TarnGlassChartPlugin", "tarn_glass_chart_plugin",
+                         "tarn_glass_chart/tarn_glass_chart_plugin.h"),
+}
+# The tool compiles with clang.
+TOOL_ENV = dict(os.environ, CC="clang", CXX="clang++")
 MODE = "Profile"  # not Debug, so that libapp.so belongs in the bundle
 PLATFORM = "linux-x64"
 APP_ID = "dev.ferrow.FerrowDadira"
@@ -40,13 +63,64 @@ if [ "$2" != Debug ]; then
   mkdir -p "$PROJECT_DIR/build/lib"
   echo 'AOT snapshot' >"$PROJECT_DIR/build/lib/libapp.so"
 fi
+# A code asset, linked with a run path into the build as a build hook may.
+assets="$PROJECT_DIR/build/native_assets/linux"
+mkdir -p "$assets"
+echo 'int glint_sum(int a, int b) { return a + b; }' >"$PROJECT_DIR/build/glint_sum.c"
+"${CC:-cc}" -shared -fPIC -o "$assets/libglint_sum.so" "$PROJECT_DIR/build/glint_sum.c" \
+  -Wl,-rpath,"$assets"
+"""
+
+REGISTRANT_H = """\
+//
+//  Generated file. Do not edit.
+//
+
+// clang-format off
+
+#ifndef GENERATED_PLUGIN_REGISTRANT_
+#define GENERATED_PLUGIN_REGISTRANT_
+
+#include <flutter_linux/flutter_linux.h>
+
+// Registers Flutter plugins.
+void fl_register_plugins(FlPluginRegistry* registry);
+
+#endif  // GENERATED_PLUGIN_REGISTRANT_
 """
 
 
 def run(argv, cwd=None, timeout=600):
-    result = subprocess.run(argv, cwd=cwd, stdout=subprocess.PIPE,
+    result = subprocess.run(argv, cwd=cwd, stdout=subprocess.PIPE, env=TOOL_ENV,
                             stderr=subprocess.STDOUT, text=True, timeout=timeout)
     return result.returncode, result.stdout
+
+
+def registrant_cc():
+    """generated_plugin_registrant.cc as the tool writes it."""
+    lines = ["//", "//  Generated file. Do not edit.", "//", "", "// clang-format off",
+             "", '#include "generated_plugin_registrant.h"', ""]
+    lines += ["#include <%s>" % REGISTRATIONS[p][2] for p in PLUGINS]
+    lines += ["", "void fl_register_plugins(FlPluginRegistry* registry) {"]
+    for plugin in PLUGINS:
+        name, function, _ = REGISTRATIONS[plugin]
+        lines += ["  g_autoptr(FlPluginRegistrar) %s_registrar =" % plugin,
+                  '      fl_plugin_registry_get_registrar_for_plugin(registry, "%s");' % name,
+                  "  %s_register_with_registrar(%s_registrar);" % (function, plugin)]
+    return "\n".join(lines + ["}", ""])
+
+
+def elf_files(folder):
+    for path in sorted(folder.rglob("*")):
+        if path.is_file() and path.read_bytes()[:4] == b"\x7fELF":
+            yield path
+
+
+def run_path(path):
+    """The RUNPATH or RPATH entries of an ELF file."""
+    _, dynamic = run(["readelf", "-d", "--wide", str(path)])
+    match = re.search(r"Library (?:runpath|rpath): \[([^\]]*)\]", dynamic)
+    return match.group(1).split(":") if match else []
 
 
 class FlutterToolBuildTest(unittest.TestCase):
@@ -79,11 +153,15 @@ class FlutterToolBuildTest(unittest.TestCase):
         backend.write_text(TOOL_BACKEND)
         backend.chmod(backend.stat().st_mode | stat.S_IXUSR)
 
+        # The published plugin comes from the package cache, outside the project.
+        published = self.tmp / "pub-cache" / (PUBLISHED_PLUGIN + "-1.0.0")
+        shutil.copytree(REPO / "tests/e2e/published_plugin" / PUBLISHED_PLUGIN, published)
         ephemeral = self.linux / "flutter/ephemeral"
         (ephemeral / ".plugin_symlinks").mkdir(parents=True)
         for plugin in PLUGINS:
             (ephemeral / ".plugin_symlinks" / plugin).symlink_to(
-                self.linux / "plugin_stand_ins" / plugin)
+                published if plugin == PUBLISHED_PLUGIN
+                else self.linux / "plugin_stand_ins" / plugin)
         (ephemeral / "generated_config.cmake").write_text(textwrap.dedent("""\
             file(TO_CMAKE_PATH "{root}" FLUTTER_ROOT)
             file(TO_CMAKE_PATH "{project}" PROJECT_DIR)
@@ -109,10 +187,12 @@ class FlutterToolBuildTest(unittest.TestCase):
               list(APPEND PLUGIN_BUNDLED_LIBRARIES ${{${{plugin}}_bundled_libraries}})
             endforeach(plugin)
             """).format(plugins=" ".join(PLUGINS)))
+        (self.linux / "flutter/generated_plugin_registrant.h").write_text(REGISTRANT_H)
+        (self.linux / "flutter/generated_plugin_registrant.cc").write_text(registrant_cc())
 
-    def configure(self, build):
+    def configure(self, build, platform=PLATFORM, *options):
         return run(["cmake", "-G", "Ninja", "-DCMAKE_BUILD_TYPE=" + MODE,
-                    "-DFLUTTER_TARGET_PLATFORM=" + PLATFORM, str(self.linux)],
+                    "-DFLUTTER_TARGET_PLATFORM=" + platform, *options, str(self.linux)],
                    cwd=build, timeout=300)
 
     def test_tool_build_gives_a_bundle_that_starts(self):
@@ -132,27 +212,56 @@ class FlutterToolBuildTest(unittest.TestCase):
                          "%s %s" % (PLATFORM, MODE))
         files = sorted(str(p.relative_to(bundle)) for p in bundle.rglob("*")
                        if not p.is_dir())
+        libraries = ["libflutter_linux_gtk.so", "libglint_counter_core.so", "libglint_sum.so"]
+        libraries += ["lib%s_plugin.so" % plugin for plugin in PLUGINS]
         expected = ["data/flutter_assets/AssetManifest.json", "data/icudtl.dat",
-                    "ferrow_dadira", "lib/libapp.so", "lib/libflutter_linux_gtk.so"]
-        expected += ["lib/lib%s_plugin.so" % plugin for plugin in PLUGINS]
+                    "ferrow_dadira", "lib/libapp.so"]
+        expected += ["lib/" + name for name in libraries]
+        # No desktop entry: it would name the executable in the build tree.
         expected += ["share/" + path % APP_ID for path in [
-            "applications/%s.desktop", "metainfo/%s.metainfo.xml",
-            "icons/hicolor/scalable/apps/%s.svg",
+            "metainfo/%s.metainfo.xml", "icons/hicolor/scalable/apps/%s.svg",
             "icons/hicolor/256x256/apps/%s.png"]]
         self.assertEqual(files, sorted(expected))
 
+        # The bundle can be copied: nothing in it names the build or its source.
+        for path in bundle.rglob("*"):
+            if path.is_file():
+                self.assertFalse(str(self.tmp).encode() in path.read_bytes(),
+                                 "%s names %s" % (path, self.tmp))
         executable = bundle / "ferrow_dadira"
-        _, dynamic = run(["readelf", "-d", str(executable)])
-        self.assertIn("Library runpath: [$ORIGIN/lib]", dynamic)
-        _, libraries = run(["ldd", str(executable)])
-        self.assertNotIn("not found", libraries)
-        for name in ["libflutter_linux_gtk.so"] + ["lib%s_plugin.so" % p for p in PLUGINS]:
-            self.assertIn("%s => %s" % (name, bundle / "lib" / name), libraries)
+        self.assertEqual(run_path(executable), ["$ORIGIN/lib"])
+        for path in elf_files(bundle):
+            for entry in run_path(path):
+                self.assertTrue(entry.startswith("$ORIGIN"), (path, entry))
+            _, needed = run(["ldd", str(path)])
+            self.assertNotIn("not found", needed, path)
+            for name in libraries:
+                if name + " =>" in needed:
+                    self.assertIn("%s => %s" % (name, bundle / "lib" / name), needed)
+        _, needed = run(["ldd", str(bundle / "lib/libglint_counter_plugin.so")])
+        self.assertIn("libglint_counter_core.so => %s" % (bundle / "lib"), needed)
+
+        # The published plugin is compiled with exactly what the app gives
+        # plugins (its unused parameter would fail under -Wextra); the
+        # shell's own code with -Wextra too.
+        _, commands = run(["ninja", "-C", str(build), "-t", "commands"])
+        def compile_flags(source):
+            (line,) = [l for l in commands.splitlines() if " -c " in l and source in l]
+            return line.split()
+        flags = compile_flags("glint_counter_plugin.cc")
+        for flag in ("-Wall", "-Werror", "-O3", "-DNDEBUG", "-std=c++17"):
+            self.assertIn(flag, flags)
+        self.assertNotIn("-Wextra", flags)
+        self.assertIn("-Wextra", compile_flags("runner/activation.cc"))
 
         with App(executable=str(executable)) as app:
             xid = app.main_window(timeout=30)
             wait_until(lambda: window_mapped(xid), timeout=30,
                        message="main window revealed")
+            state = app.state()
+            self.assertEqual(state["registrars"],
+                             [REGISTRATIONS[plugin][0] for plugin in PLUGINS])
+            self.assertIn("glint_counter/events", state["channels"])
 
         # An SDK whose embedder lacks fl_view_get_id stops the configure.
         header = self.root / "bin/cache/artifacts/engine" / PLATFORM / "flutter_linux/fl_view.h"
@@ -160,6 +269,37 @@ class FlutterToolBuildTest(unittest.TestCase):
         status, output = self.configure(build)
         self.assertNotEqual(status, 0)
         self.assertIn("lacks fl_view_get_id (Flutter 3.27)", " ".join(output.split()))
+
+    def test_cross_build_takes_libraries_from_the_sysroot(self):
+        self.lay_out_project()
+        sysroot = self.tmp / "sysroot"
+        pkgconfig = sysroot / "usr/lib/aarch64-linux-gnu/pkgconfig"
+        pkgconfig.mkdir(parents=True)
+        for module, include, library in [("gtk+-3.0", "gtk-3.0", "gtk-3"),
+                                         ("gio-2.0", "glib-2.0", "gio-2.0"),
+                                         ("gio-unix-2.0", "gio-unix-2.0", "gio-2.0")]:
+            (pkgconfig / (module + ".pc")).write_text(textwrap.dedent("""\
+                prefix=/usr
+                libdir=${{prefix}}/lib/aarch64-linux-gnu
+                includedir=${{prefix}}/include
+                Name: {module}
+                Description: fake
+                Version: 3.24.0
+                Libs: -L${{libdir}} -l{library}
+                Cflags: -I${{includedir}}/{include}
+                """).format(module=module, library=library, include=include))
+            (sysroot / "usr/lib/aarch64-linux-gnu" / ("lib%s.so" % library)).touch()
+            (sysroot / "usr/include" / include).mkdir(parents=True, exist_ok=True)
+        build = self.project / "build/linux/arm64" / MODE.lower()
+        build.mkdir(parents=True)
+        status, output = self.configure(build, "linux-arm64",
+                                        "-DFLUTTER_TARGET_PLATFORM_SYSROOT=%s" % sysroot)
+        self.assertEqual(status, 0, output)
+        cache = (build / "CMakeCache.txt").read_text()
+        (includes,) = re.findall(r"^GTK_INCLUDE_DIRS:INTERNAL=(.*)$", cache, re.M)
+        self.assertEqual(includes, str(sysroot / "usr/include/gtk-3.0"))
+        rules = (build / "CMakeFiles/rules.ninja").read_text()
+        self.assertTrue("--sysroot=%s " % sysroot in rules, "compiler not given the sysroot")
 
 
 if __name__ == "__main__":
