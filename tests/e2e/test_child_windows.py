@@ -7,8 +7,8 @@ import time
 import unittest
 
 from harness import (WINDOW_CONTROL_CHANNEL, App, active_window, decorated,
-                     geometry, root_prop_values, wait_until, window_mapped,
-                     wm_normal_hints)
+                     geometry, net_wm_state, root_prop_values, wait_until,
+                     window_mapped, wm_normal_hints)
 
 INT32_MAX = 2**31 - 1
 
@@ -119,6 +119,10 @@ class ChildWindowsTest(unittest.TestCase):
         wait_until(lambda: (geometry(xid)["x"], geometry(xid)["y"]) == (left, top),
                    message="child moved")
 
+        # Some window managers (mutter) end a resize when another window
+        # comes to the front: let the main window's reveal finish first.
+        wait_until(lambda: "_NET_WM_STATE_ABOVE" not in net_wm_state(self.main),
+                   message="main window's reveal over")
         xdotool("mousemove", corner_x, corner_y)
         xdotool("mousedown", 1)
         # The window manager takes the drag over once the shell has asked it
