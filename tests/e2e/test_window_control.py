@@ -121,7 +121,8 @@ class WindowControlTest(unittest.TestCase):
 
     def test_child_larger_than_its_parent_lands_over_it_in_one_call(self):
         # Nearly as wide as the work area, so that a window manager keeping
-        # windows on screen would clamp a move made at the child's old size.
+        # windows on screen would clamp a move made at the child's old size;
+        # too small in area for mutter to maximize it when it is first shown.
         main = geometry(self.main)
         _, _, area_width, _ = work_area()
         width, height = area_width - 40, main["height"] + 40
