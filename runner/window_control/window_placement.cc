@@ -1,6 +1,6 @@
 // Centring windows: in a monitor's work area or over a parent's client area,
-// shrinking a window that does not fit. The window manager carries out the
-// size and move requests. Also the work area that bounds a window's size.
+// shrinking a window that does not fit, with its new size and position in one
+// request. Also the work area that bounds a window's size.
 #include "runner/window_control/window_placement.h"
 
 #include "runner/presentation/widget_lookup.h"
@@ -45,6 +45,34 @@ GdkRectangle largest_work_area(GdkDisplay* display) {
   return largest;
 }
 
+// Asks for a new size and position at once. GTK sends a mapped window's move
+// at once but holds its resize back for its own size negotiation, and a
+// window manager that keeps windows on screen would clamp that move against
+// the old size. So a mapped window gets both in one configure request on its
+// GdkWindow, with the size GTK is asked for too: GTK then has no new size to
+// send. An unmapped window's size and position go out together at its map.
+void move_resize_window(GtkWindow* window,
+                        gint x,
+                        gint y,
+                        gint width,
+                        gint height) {
+  GtkWidget* widget = GTK_WIDGET(window);
+  GdkWindow* gdk_window = gtk_widget_get_window(widget);
+  gint old_width = 0;
+  gint old_height = 0;
+  gtk_window_get_size(window, &old_width, &old_height);
+  gtk_window_resize(window, width, height);
+  if (gdk_window == nullptr || !gtk_widget_get_mapped(widget)) {
+    gtk_window_move(window, x, y);
+    return;
+  }
+  // Client-side decorations make the GdkWindow larger than the size that
+  // GTK reports; both still read the size before the window manager's reply.
+  gdk_window_move_resize(
+      gdk_window, x, y, width + gdk_window_get_width(gdk_window) - old_width,
+      height + gdk_window_get_height(gdk_window) - old_height);
+}
+
 }  // namespace
 
 void center_window_in_rect(GtkWindow* window, const GdkRectangle* rect) {
@@ -63,11 +91,13 @@ void center_window_in_rect(GtkWindow* window, const GdkRectangle* rect) {
 
   const gint placed_width = MIN(width, rect->width);
   const gint placed_height = MIN(height, rect->height);
+  const gint x = rect->x + (rect->width - placed_width) / 2;
+  const gint y = rect->y + (rect->height - placed_height) / 2;
   if (width > rect->width || height > rect->height) {
-    gtk_window_resize(window, placed_width, placed_height);
+    move_resize_window(window, x, y, placed_width, placed_height);
+  } else {
+    gtk_window_move(window, x, y);
   }
-  gtk_window_move(window, rect->x + (rect->width - placed_width) / 2,
-                  rect->y + (rect->height - placed_height) / 2);
 }
 
 void center_window_on_current_screen(GtkWindow* window, GtkWindow* reference) {

@@ -119,6 +119,33 @@ class WindowControlTest(unittest.TestCase):
         wait_until(centred_in(main["x"], main["y"], main["width"], main["height"]),
                    message="centred over the main window")
 
+    def test_child_larger_than_its_parent_lands_over_it_in_one_call(self):
+        # Nearly as wide as the work area, so that a window manager keeping
+        # windows on screen would clamp a move made at the child's old size;
+        # too small in area for mutter to maximize it when it is first shown.
+        main = geometry(self.main)
+        _, _, area_width, _ = work_area()
+        width, height = area_width - 40, main["height"] + 40
+        self.assertGreater(main["x"] + width, area_width)
+        self.call("prepareNextWindowChrome",
+                  {"preferredWidth": width, "preferredHeight": height})
+        view_id, child = self.open_child(width, height)
+        wait_until(lambda: geometry(child)["width"] == width,
+                   message="child at its prepared size")
+
+        self.call("centerWindowOnParentByViewId",
+                  {"targetViewId": view_id, "parentViewId": 0})
+        last = {}
+
+        def over_main():
+            last.update(geometry(child))
+            return last == main
+        try:
+            wait_until(over_main, message="child laid over the main window")
+        except AssertionError as error:
+            raise AssertionError("%s; child %r, main %r" % (error, last, main)) \
+                from None
+
     def test_binding_a_child_window_to_the_main_window(self):
         view_id, child = self.open_child()
         self.call("bindChildWindowToParentByViewId",
