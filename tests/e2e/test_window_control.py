@@ -5,17 +5,11 @@ window, and the title-bar choice."""
 import unittest
 
 from harness import (WINDOW_CONTROL_CHANNEL, App, decorated, geometry,
-                     net_wm_state, root_prop_values, transient_for, wait_until,
+                     net_wm_state, transient_for, wait_until, work_area,
                      window_mapped)
 
 MAXIMIZED = {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"}
 FULLSCREEN = "_NET_WM_STATE_FULLSCREEN"
-
-
-def work_area():
-    """The first desktop's work area: (x, y, width, height)."""
-    values = root_prop_values("_NET_WORKAREA")
-    return tuple(int(v) for v in values[:4])
 
 
 class WindowControlTest(unittest.TestCase):
