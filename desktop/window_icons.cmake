@@ -33,7 +33,9 @@ ${window_icon_entries}  </gresource>
 </gresources>
 ")
 
-pkg_get_variable(GLIB_COMPILE_RESOURCES gio-2.0 glib_compile_resources)
+# A tool of the build machine: in a cross build, pkg-config's answer may lie
+# in the target's sysroot.
+find_program(GLIB_COMPILE_RESOURCES glib-compile-resources)
 if(NOT GLIB_COMPILE_RESOURCES)
   message(FATAL_ERROR "glib-compile-resources (Debian: libglib2.0-dev-bin) not found")
 endif()
