@@ -89,6 +89,7 @@ TEST_F(InitialFrameRevealTest, FallbackRevealsAndALateFrameSizesAgain) {
 
   ASSERT_TRUE(run_until([&] { return revealed(window); }, 5000));
   EXPECT_GE(elapsed_ms(start), 1500);
+  EXPECT_LE(elapsed_ms(start), 2200);
   EXPECT_TRUE(wm_sees_opaque(window));
   gint width = 0;
   gint height = 0;
