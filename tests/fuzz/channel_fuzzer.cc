@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -98,8 +97,10 @@ enum Step {
 MyApplication* application = nullptr;
 // The open windows in the order they were opened, the main window first.
 std::vector<GtkWindow*> open_windows;
-// Objects of this input that must be finalized by the reset, and their types.
-std::map<gpointer, std::string> live_objects;
+// Objects of this input that must be released by everyone else by the end
+// of the reset, each with a reference of the fuzzer's own (a weak one would
+// already be cleared when a window is destroyed, before it is released).
+std::vector<GObject*> held_objects;
 
 [[noreturn]] void fail(const char* what) {
   fprintf(stderr, "channel_fuzzer: %s\n", what);
@@ -131,13 +132,16 @@ GLogWriterOutput log_writer(GLogLevelFlags level,
   return G_LOG_WRITER_HANDLED;
 }
 
-void object_finalized(gpointer, GObject* object) {
-  live_objects.erase(object);
+void expect_finalized(gpointer object) {
+  held_objects.push_back(G_OBJECT(g_object_ref(object)));
 }
 
-void expect_finalized(gpointer object) {
-  live_objects[object] = G_OBJECT_TYPE_NAME(object);
-  g_object_weak_ref(G_OBJECT(object), object_finalized, nullptr);
+// The application is released by the fuzzer last of all, so that its
+// dispose runs before the drain: its notifier runs once nobody holds it.
+bool application_released = false;
+
+void application_released_cb(gpointer, GObject*) {
+  application_released = true;
 }
 
 void window_destroyed_cb(GtkWidget* widget, gpointer) {
@@ -231,7 +235,14 @@ void close_window(uint8_t how) {
       gtk_widget_destroy(GTK_WIDGET(window));
       break;
     case 2:
-      gtk_window_close(window);
+      // The window manager's close button.
+      if (GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window))) {
+        GdkEvent* event = gdk_event_new(GDK_DELETE);
+        event->any.window = GDK_WINDOW(g_object_ref(gdk_window));
+        event->any.send_event = TRUE;
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+      }
       break;
     default:
       // As the user or the window manager may hide it.
@@ -299,7 +310,8 @@ void start_shell(const char* program) {
   application = MY_APPLICATION(g_object_new(
       my_application_get_type(), "application-id", kApplicationId, "flags",
       G_APPLICATION_NON_UNIQUE | G_APPLICATION_HANDLES_COMMAND_LINE, nullptr));
-  expect_finalized(application);
+  application_released = false;
+  g_object_weak_ref(G_OBJECT(application), application_released_cb, nullptr);
   g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", TRUE);
   // The first command line, as a launch gives it.
   const char* argv[] = {program, nullptr};
@@ -360,13 +372,25 @@ void check_reset() {
   for (int i = 0; i < kDrainTicks; i++) {
     turn_main_loop(kDrainTickMs);
   }
-  for (const auto& [object, type] : live_objects) {
-    fprintf(stderr, "channel_fuzzer: %s %p still referenced (%u)\n",
-            type.c_str(), object, G_OBJECT(object)->ref_count);
+  bool held_elsewhere = !application_released;
+  if (!application_released) {
+    fprintf(stderr, "channel_fuzzer: the application is still referenced\n");
   }
-  if (!live_objects.empty()) {
+  for (GObject* object : held_objects) {
+    if (object->ref_count != 1) {
+      fprintf(stderr, "channel_fuzzer: %s %p still has %u references\n",
+              G_OBJECT_TYPE_NAME(object), object, object->ref_count - 1);
+      held_elsewhere = true;
+    }
+  }
+  if (held_elsewhere) {
     fail("a window, view or the application outlived the reset");
   }
+  for (GObject* object : held_objects) {
+    g_object_unref(object);
+  }
+  held_objects.clear();
+  turn_main_loop(0);
   expect_keep_alive_released();
   open_windows.clear();
   // Startup adds the bundle's icons to the search path once per process;
@@ -376,15 +400,33 @@ void check_reset() {
                                  g_strv_length(icon_search_path));
 }
 
+// With CHANNEL_FUZZER_VERBOSE set, what a replayed input does.
+void trace(const char* step, const std::string& detail, FlValue* value) {
+  if (g_getenv("CHANNEL_FUZZER_VERBOSE") == nullptr) {
+    return;
+  }
+  g_autofree gchar* text =
+      value != nullptr ? fl_value_to_string(value) : g_strdup("");
+  fprintf(stderr, "channel_fuzzer: %s %s %.200s (%zu windows)\n", step,
+          detail.c_str(), text, open_windows.size());
+}
+
 void run_step(FuzzInput& input) {
   const auto view_id = [](uint8_t index) { return view_id_at(index); };
-  switch (input.byte() % kStepCount) {
+  const uint8_t step = input.byte() % kStepCount;
+  const uint8_t argument = step >= kOpenChildWindow ? input.byte() : 0;
+  if (step >= kOpenChildWindow) {
+    trace("step", std::to_string(step) + " " + std::to_string(argument),
+          nullptr);
+  }
+  switch (step) {
     case kWindowControlCall:
     case kWindowControlCall2:
     case kWindowControlCall3: {
       const std::string method =
           input.name(kWindowControlMethods, std::size(kWindowControlMethods));
       g_autoptr(FlValue) args = input.value(view_id);
+      trace("window control", method, args);
       call(kWindowControlChannelName, method, args);
       break;
     }
@@ -392,27 +434,28 @@ void run_step(FuzzInput& input) {
       const std::string method =
           input.name(kKeepAliveMethods, std::size(kKeepAliveMethods));
       g_autoptr(FlValue) args = input.value(view_id);
+      trace("keep-alive", method, args);
       call(kSystemKeepAliveChannelName, method, args);
       break;
     }
     case kOpenChildWindow:
-      open_child_window(input.byte());
+      open_child_window(argument);
       break;
     case kCloseWindow:
-      close_window(input.byte());
+      close_window(argument);
       break;
     case kFirstFrame:
-      first_frame(input.byte());
+      first_frame(argument);
       break;
     case kTurnMainLoop:
       // Up to two seconds, past the reveal fallback.
-      turn_main_loop(input.byte() * 8);
+      turn_main_loop(argument * 8);
       break;
     case kSleepSignal:
-      deliver_sleep_signal(input.byte());
+      deliver_sleep_signal(argument);
       break;
     case kLoseBus:
-      lose_bus(input.byte());
+      lose_bus(argument);
       break;
   }
 }

@@ -83,6 +83,10 @@ INPUTS = {
     "empty": b"",
     "focus": READY + call("focusCurrentWindow") + turn(600),
     "close_current": READY + call("closeCurrentWindow") + turn(40),
+    # Found by the fuzzer: GTK ran the first of two pending closes on the
+    # freed window.
+    "close_current_twice": call("closeCurrentWindow")
+        + call("closeCurrentWindow") + turn(16) + turn(16),
     "close_by_id": READY + call("closeWindowByViewId", target()) + turn(16),
     "hide_then_destroy": READY + call("hideWindowByViewId", target())
         + destroy(1) + turn(16),
