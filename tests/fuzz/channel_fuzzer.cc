@@ -136,8 +136,9 @@ void expect_finalized(gpointer object) {
   held_objects.push_back(G_OBJECT(g_object_ref(object)));
 }
 
-// The application is released by the fuzzer last of all, so that its
-// dispose runs before the drain: its notifier runs once nobody holds it.
+// The application, unlike the windows, is released before the drain, so that
+// its dispose ends what it holds first; nothing destroys it, so its weak
+// reference goes only with its last reference.
 bool application_released = false;
 
 void application_released_cb(gpointer, GObject*) {
