@@ -65,4 +65,11 @@ TEST_F(UnseenSessionTest, EndsOnlyOnceTheMainWindowIsGone) {
   close(pipe_fds[1]);
 }
 
+// It may be hidden after the application has gone.
+TEST_F(UnseenSessionTest, WindowLeavingTheApplicationIsNoLongerWatched) {
+  GtkWindow* window = make_window_with_view(GTK_APPLICATION(app_));
+  gtk_application_remove_window(GTK_APPLICATION(app_), window);
+  EXPECT_EQ(g_signal_handlers_disconnect_by_data(window, app_), 0u);
+}
+
 }  // namespace

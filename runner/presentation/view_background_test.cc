@@ -117,20 +117,17 @@ TEST_F(ViewBackgroundTest, OneSeriesPerWindowAndANewOneAfterItEnds) {
 }
 
 TEST_F(ViewBackgroundTest, WindowDestroyedDuringTheSeriesIsNotRestyled) {
-  GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-  g_object_add_weak_pointer(G_OBJECT(window),
-                            reinterpret_cast<gpointer*>(&window));
+  // A weak pointer would be cleared by the destruction already.
+  g_autoptr(GtkWindow) window =
+      GTK_WINDOW(g_object_ref(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
   LogCapture log(
       static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING));
   schedule_flutter_window_background_retry(window);
   run_for(50);
   gtk_widget_destroy(GTK_WIDGET(window));
-  EXPECT_TRUE(run_until([&] { return window == nullptr; }, 2000));
+  EXPECT_TRUE(
+      run_until([&] { return G_OBJECT(window)->ref_count == 1; }, 2000));
   EXPECT_EQ(log.entries().size(), 0u);
-  if (window != nullptr) {
-    g_object_remove_weak_pointer(G_OBJECT(window),
-                                 reinterpret_cast<gpointer*>(&window));
-  }
 }
 
 }  // namespace

@@ -109,8 +109,26 @@ bool focus(MyApplication*, GtkWindow* window, FlValue*) {
   return false;
 }
 
+// Sends a delete event, as the window manager's close button does, unless the
+// window is gone; the source holds the window.
+gboolean close_window_idle(gpointer window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  if (window_is_alive(GTK_WINDOW(window)) && gdk_window != nullptr) {
+    GdkEvent* event = gdk_event_new(GDK_DELETE);
+    event->any.window = GDK_WINDOW(g_object_ref(gdk_window));
+    event->any.send_event = TRUE;
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+// As gtk_window_close, after the answer, but holding the window: GTK keeps
+// only the last of several closes pending on one window, and the others then
+// run on the freed window.
 bool request_close(MyApplication*, GtkWindow* window, FlValue*) {
-  gtk_window_close(window);
+  g_idle_add_full(G_PRIORITY_DEFAULT, close_window_idle, g_object_ref(window),
+                  g_object_unref);
   return false;
 }
 

@@ -3,6 +3,8 @@
 // request. Also the work area that bounds a window's size.
 #include "runner/window_control/window_placement.h"
 
+#include <vector>
+
 #include "runner/presentation/widget_lookup.h"
 
 namespace {
@@ -23,26 +25,6 @@ GdkMonitor* monitor_for(GdkDisplay* display, GtkWindow* reference) {
     return gdk_display_get_monitor(display, 0);
   }
   return nullptr;
-}
-
-// The work area of the display's monitor with the largest one; an empty
-// rectangle when there is no monitor.
-GdkRectangle largest_work_area(GdkDisplay* display) {
-  GdkRectangle largest = {0, 0, 0, 0};
-  const gint count = gdk_display_get_n_monitors(display);
-  for (gint i = 0; i < count; ++i) {
-    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
-    if (monitor == nullptr) {
-      continue;
-    }
-    GdkRectangle area;
-    gdk_monitor_get_workarea(monitor, &area);
-    if (static_cast<gint64>(area.width) * area.height >
-        static_cast<gint64>(largest.width) * largest.height) {
-      largest = area;
-    }
-  }
-  return largest;
 }
 
 // Asks for a new size and position at once. GTK sends a mapped window's move
@@ -142,23 +124,42 @@ void center_window_restore_bounds(GtkWindow* window, GtkWindow* reference) {
   queue_flutter_view_geometry_refresh(window);
 }
 
+GdkRectangle size_limit_work_area(const GdkRectangle* own_area,
+                                  const GdkRectangle* areas,
+                                  size_t count) {
+  if (own_area != nullptr && own_area->width >= 1 && own_area->height >= 1) {
+    return *own_area;
+  }
+  GdkRectangle largest = {0, 0, 0, 0};
+  for (size_t i = 0; i < count; ++i) {
+    if (static_cast<gint64>(areas[i].width) * areas[i].height >
+        static_cast<gint64>(largest.width) * largest.height) {
+      largest = areas[i];
+    }
+  }
+  return largest;
+}
+
 bool get_window_size_limit(GtkWindow* window, gint* width, gint* height) {
   GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
   if (display == nullptr) {
     return false;
   }
-  GdkRectangle area = {0, 0, 0, 0};
+  std::vector<GdkRectangle> areas(gdk_display_get_n_monitors(display));
+  for (size_t i = 0; i < areas.size(); ++i) {
+    gdk_monitor_get_workarea(gdk_display_get_monitor(display, i), &areas[i]);
+  }
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   GdkMonitor* monitor =
       gdk_window != nullptr
           ? gdk_display_get_monitor_at_window(display, gdk_window)
           : nullptr;
+  GdkRectangle own_area = {0, 0, 0, 0};
   if (monitor != nullptr) {
-    gdk_monitor_get_workarea(monitor, &area);
+    gdk_monitor_get_workarea(monitor, &own_area);
   }
-  if (area.width < 1 || area.height < 1) {
-    area = largest_work_area(display);
-  }
+  const GdkRectangle area =
+      size_limit_work_area(&own_area, areas.data(), areas.size());
   if (area.width < 1 || area.height < 1) {
     return false;
   }

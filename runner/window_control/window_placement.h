@@ -15,4 +15,11 @@ void center_window_restore_bounds(GtkWindow* window, GtkWindow* reference);
 // monitor with a work area.
 bool get_window_size_limit(GtkWindow* window, gint* width, gint* height);
 
+// The choice behind it, over work areas: `own_area` (the window's monitor's)
+// when it is not empty, else the largest of the `count` areas; an empty
+// rectangle when there is none.
+GdkRectangle size_limit_work_area(const GdkRectangle* own_area,
+                                  const GdkRectangle* areas,
+                                  size_t count);
+
 #endif  // RUNNER_WINDOW_CONTROL_WINDOW_PLACEMENT_H_

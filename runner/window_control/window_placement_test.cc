@@ -132,6 +132,19 @@ TEST_F(WindowPlacementTest, CurrentScreenFollowsTheReferenceOrTheWindow) {
                          area.y + (area.height - 301) / 2, 401, 301});
 }
 
+// The test desktop shows GDK one monitor; the choice is tested on its own.
+TEST_F(WindowPlacementTest, SizeLimitIsTheWindowsMonitorElseTheLargest) {
+  const GdkRectangle areas[] = {{1920, 0, 1280, 1024}, {0, 27, 1920, 1053}};
+  const GdkRectangle empty = {0, 0, 0, 0};
+  const auto is = [](GdkRectangle a, const GdkRectangle& b) {
+    return gdk_rectangle_equal(&a, &b);
+  };
+  EXPECT_TRUE(is(size_limit_work_area(&areas[0], areas, 2), areas[0]));
+  EXPECT_TRUE(is(size_limit_work_area(&empty, areas, 2), areas[1]));
+  EXPECT_TRUE(is(size_limit_work_area(nullptr, areas, 2), areas[1]));
+  EXPECT_TRUE(is(size_limit_work_area(nullptr, areas, 0), empty));
+}
+
 TEST_F(WindowPlacementTest, RestoreBoundsUnmaximizesAndCentres) {
   center_window_restore_bounds(nullptr, nullptr);
 
