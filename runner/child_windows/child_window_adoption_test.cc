@@ -183,7 +183,7 @@ TEST_F(ChildWindowAdoptionTest, HintsFallToMinimumsAndAreBoundByTheWorkArea) {
 }
 
 TEST_F(ChildWindowAdoptionTest, HintsResizeOnlyMappedWindowsBelowMinimum) {
-  GtkWindow* too_narrow = make_window_with_view();
+  GtkWindow* too_narrow = add_child_window();
   ASSERT_TRUE(show_at_size(too_narrow, 300, 500));
   apply_child_window_content_size_hints(too_narrow, 640, 480, 0, 0);
   EXPECT_TRUE(run_until([&] {
@@ -191,7 +191,7 @@ TEST_F(ChildWindowAdoptionTest, HintsResizeOnlyMappedWindowsBelowMinimum) {
     return size.width == 640 && size.height == 480;
   }));
 
-  GtkWindow* large = make_window_with_view();
+  GtkWindow* large = add_child_window();
   ASSERT_TRUE(show_at_size(large, 800, 600));
   apply_child_window_content_size_hints(large, 640, 480, 0, 0);
   run_for(300);
@@ -199,7 +199,7 @@ TEST_F(ChildWindowAdoptionTest, HintsResizeOnlyMappedWindowsBelowMinimum) {
   EXPECT_EQ(size.width, 800);
   EXPECT_EQ(size.height, 600);
 
-  GtkWindow* unmapped = make_window_with_view();
+  GtkWindow* unmapped = add_child_window();
   gtk_window_resize(unmapped, 400, 500);
   apply_child_window_content_size_hints(unmapped, 640, 480, 0, 0);
   size = current_size(unmapped);
