@@ -424,25 +424,25 @@ void run_step(FuzzInput& input) {
     trace("step", std::to_string(step) + " " + std::to_string(argument),
           nullptr);
   }
+  // The method's name, then its arguments, both from the input.
+  const auto call_from_input = [&](const char* channel,
+                                   const char* const* methods, size_t count) {
+    const std::string method = input.name(methods, count);
+    g_autoptr(FlValue) args = input.value(view_id);
+    trace(channel, method, args);
+    call(channel, method, args);
+  };
   switch (step) {
     case kWindowControlCall:
     case kWindowControlCall2:
-    case kWindowControlCall3: {
-      const std::string method =
-          input.name(kWindowControlMethods, std::size(kWindowControlMethods));
-      g_autoptr(FlValue) args = input.value(view_id);
-      trace("window control", method, args);
-      call(kWindowControlChannelName, method, args);
+    case kWindowControlCall3:
+      call_from_input(kWindowControlChannelName, kWindowControlMethods,
+                      std::size(kWindowControlMethods));
       break;
-    }
-    case kKeepAliveCall: {
-      const std::string method =
-          input.name(kKeepAliveMethods, std::size(kKeepAliveMethods));
-      g_autoptr(FlValue) args = input.value(view_id);
-      trace("keep-alive", method, args);
-      call(kSystemKeepAliveChannelName, method, args);
+    case kKeepAliveCall:
+      call_from_input(kSystemKeepAliveChannelName, kKeepAliveMethods,
+                      std::size(kKeepAliveMethods));
       break;
-    }
     case kOpenChildWindow:
       open_child_window(argument);
       break;
