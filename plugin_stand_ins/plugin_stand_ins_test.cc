@@ -1,5 +1,5 @@
 // The plugin stand-ins: each registration opens a working channel of its
-// own, and the window-frame stand-in's per-window object.
+// own, and the window-frame stand-in's window object.
 #include <bitsdojo_window_linux/bitsdojo_window_plugin.h>
 #include <file_selector_linux/file_selector_plugin.h>
 #include <flutter_linux/fl_dev_engine.h>
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <tarn_glass_chart/tarn_glass_chart_plugin.h>
 
+#include "plugin_stand_ins/bitsdojo_window_linux/linux/bitsdojo_window_stand_in.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -76,24 +77,25 @@ TEST_F(PluginStandInTest, FrameObjectTakesTheTitleBarOffItsWindow) {
 
   GtkWindow* window = make_window_with_view();
   GtkWindow* other = make_window_with_view();
-  BitsdojoWindow* frame = bitsdojo_window_from(window);
-  ASSERT_NE(frame, nullptr);
-  // One object per window, owned by the window.
-  EXPECT_EQ(bitsdojo_window_from(window), frame);
-  EXPECT_NE(bitsdojo_window_from(other), frame);
-  EXPECT_EQ(frame->getWindow(), window);
-
   gtk_widget_show(GTK_WIDGET(window));
-  frame->setCustomFrame(true);
+  BitsdojoWindowGtk* frame = bitsdojo_window_from(window);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(bitsdojo_window_stand_in_get_window(), window);
+  frame->setCustomFrame(TRUE);
   EXPECT_FALSE(gtk_window_get_decorated(window));
   EXPECT_TRUE(gtk_window_get_decorated(other));
-  frame->setCustomFrame(false);
-  EXPECT_TRUE(gtk_window_get_decorated(window));
 
-  // Destroying the windows frees their objects (checked under ASan).
-  gtk_widget_destroy(GTK_WIDGET(window));
+  // One object for the process, re-pointed at each window it is given.
+  EXPECT_EQ(bitsdojo_window_from(other), frame);
+  frame->setCustomFrame(FALSE);
+  EXPECT_TRUE(gtk_window_get_decorated(other));
+  EXPECT_FALSE(gtk_window_get_decorated(window));
+
+  // A window gone leaves it pointing at nothing (checked under ASan).
   gtk_widget_destroy(GTK_WIDGET(other));
   drain_main_loop();
+  EXPECT_EQ(bitsdojo_window_stand_in_get_window(), nullptr);
+  frame->setCustomFrame(TRUE);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 #include "runner/window_frame_plugin.h"
 
 void take_over_window_frame(GtkWindow* window) {
-  BitsdojoWindow* frame = bitsdojo_window_from(window);
+  BitsdojoWindowGtk* frame = bitsdojo_window_from(window);
   if (frame != nullptr) {
-    frame->setCustomFrame(true);
+    frame->setCustomFrame(TRUE);
   }
 }
