@@ -7,7 +7,8 @@
 # icon from the theme.
 
 set(FERROW_WINDOW_ICON_SIZES 32 48 64)
-set(FERROW_WINDOW_ICONS_PREFIX "/dev/ferrow/FerrowDadira/window-icons")
+string(REPLACE "." "/" application_path "${APPLICATION_ID}")
+set(FERROW_WINDOW_ICONS_PREFIX "/${application_path}/window-icons")
 set(window_icons_dir "${CMAKE_CURRENT_BINARY_DIR}/window-icons")
 set(window_icons_xml "${window_icons_dir}/window-icons.gresource.xml")
 set(window_icons_source "${window_icons_dir}/window_icons.c")
@@ -50,3 +51,5 @@ add_library(ferrow_window_icons STATIC "${window_icons_source}")
 apply_standard_settings(ferrow_window_icons)
 target_link_libraries(ferrow_window_icons PRIVATE PkgConfig::GIO)
 target_link_libraries(ferrow_shell PRIVATE ferrow_window_icons)
+target_compile_definitions(ferrow_shell PRIVATE
+  "FERROW_WINDOW_ICONS_PATH=\"${FERROW_WINDOW_ICONS_PREFIX}/\"")

@@ -13,7 +13,7 @@ extern "C" GResource* ferrow_window_icons_get_resource(void);
 namespace {
 
 // The resource prefix desktop/window_icons.cmake gives them.
-constexpr char kWindowIconsPath[] = "/dev/ferrow/FerrowDadira/window-icons/";
+constexpr char kWindowIconsPath[] = FERROW_WINDOW_ICONS_PATH;
 
 // For a build without them: the icon theme's, once installed, or else the
 // share/icons beside the executable.

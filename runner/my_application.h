@@ -55,8 +55,9 @@ struct _MyApplication {
   gboolean main_window_built;
 };
 
-// The reverse-DNS identifier, used as program name and "application-id".
-inline constexpr char kApplicationId[] = "dev.ferrow.FerrowDadira";
+// The reverse-DNS identifier, used as program name and "application-id"; the
+// build defines it from the one it names the application's files after.
+inline constexpr char kApplicationId[] = APPLICATION_ID;
 
 MyApplication* my_application_new();
 

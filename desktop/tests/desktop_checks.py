@@ -1,9 +1,7 @@
 """What the desktop integration tests share: the application id, and telling
 the application's icon from GTK's stand-in for a missing one."""
 
-from harness import window_icon
-
-APPLICATION_ID = "dev.ferrow.FerrowDadira"
+from harness import APPLICATION_ID, window_icon  # noqa: F401 (shared)
 
 
 def _pixel(icon, fx, fy):

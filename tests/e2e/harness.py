@@ -110,6 +110,9 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+# The application id, from the build file that names everything after it.
+APPLICATION_ID = re.search(r'^set\(APPLICATION_ID "([^"]+)"\)$',
+                           (REPO / "CMakeLists.txt").read_text(), re.M).group(1)
 # The system interpreter: python3-dbusmock is installed for it only.
 SYSTEM_PYTHON = "/usr/bin/python3"
 

@@ -10,8 +10,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (App, BusProxy, KEEP_ALIVE_CHANNEL, LogindMock,
-                     ScreenSaverMock, end_process, name_has_owner, wait_until)
+from harness import (APPLICATION_ID, App, BusProxy, KEEP_ALIVE_CHANNEL,
+                     LogindMock, ScreenSaverMock, end_process, name_has_owner, wait_until)
 
 REASON = "Keep blueprint runtime active while TarnGlass is open."
 INHIBITOR = ("sleep", "TarnGlass", REASON, "block")
@@ -128,7 +128,7 @@ class SandboxedKeepAliveTest(unittest.TestCase):
                 BusProxy(os.environ["DBUS_SESSION_BUS_ADDRESS"],
                          os.path.join(tmp, "bus"), "--filter",
                          "--talk=org.freedesktop.portal.Desktop",
-                         "--own=dev.ferrow.FerrowDadira") as proxy, \
+                         "--own=" + APPLICATION_ID) as proxy, \
                 App(env={"DBUS_SESSION_BUS_ADDRESS": proxy.address,
                          "DBUS_SYSTEM_BUS_ADDRESS": DEAD_BUS}) as app:
             wait_for_keep_alive_channel(app)
