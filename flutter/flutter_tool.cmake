@@ -1,7 +1,8 @@
 # The Flutter tool's side of the build, included when the tool drives it: its
 # generated configuration, the embedder it unpacks into flutter/ephemeral/
 # (target flutter, FLUTTER_LIBRARY), the assemble step that unpacks it and
-# builds the Dart side, and where that step leaves the bundle's data.
+# builds the Dart side (flutter_assemble), and where that step leaves the
+# bundle's data (PROJECT_BUILD_DIR, FLUTTER_ICU_DATA_FILE, AOT_LIBRARY).
 
 # The tool's config sets some variables for the scope that includes it and
 # some (the FLUTTER_VERSION ones) for that scope's parent; read inside a
@@ -21,8 +22,9 @@ read_flutter_tool_config()
 set(FLUTTER_LIBRARY "${FLUTTER_EPHEMERAL_DIR}/libflutter_linux_gtk.so")
 set(FLUTTER_HEADERS_DIR "${FLUTTER_EPHEMERAL_DIR}/flutter_linux")
 set(FLUTTER_ICU_DATA_FILE "${FLUTTER_EPHEMERAL_DIR}/icudtl.dat")
-set(FLUTTER_ASSETS_DIR "${PROJECT_DIR}/build/flutter_assets")
-set(FLUTTER_AOT_LIBRARY "${PROJECT_DIR}/build/lib/libapp.so")
+set(PROJECT_BUILD_DIR "${PROJECT_DIR}/build/")
+set(FLUTTER_ASSETS_DIR "${PROJECT_BUILD_DIR}flutter_assets")
+set(AOT_LIBRARY "${PROJECT_BUILD_DIR}lib/libapp.so")
 
 # The SDK's own engine headers are checked now (not the unpacked ones, which
 # may be an older SDK's until the assemble step runs); whatever the assemble
@@ -36,7 +38,8 @@ endif()
 
 add_library(flutter INTERFACE)
 target_include_directories(flutter INTERFACE "${FLUTTER_EPHEMERAL_DIR}")
-target_link_libraries(flutter INTERFACE "${FLUTTER_LIBRARY}" PkgConfig::GTK)
+target_link_libraries(flutter INTERFACE "${FLUTTER_LIBRARY}"
+  PkgConfig::GTK PkgConfig::GLIB PkgConfig::GIO)
 add_dependencies(flutter flutter_assemble)
 
 # The tool knows what is out of date, so its step runs at every build: the
