@@ -6,8 +6,11 @@ config, plugin list and registrant, a plugin package written the way
 published ones are beside the four stand-ins, then the tool's configure
 (clang) and install. The bundle must hold everything, resolve every library
 from itself, name nothing of the build, and start with all five plugins
-registered; an embedder too old for the shell stops the configure, and a
-sysroot is where a cross build's libraries come from."""
+registered; the plugin sees what the tool's app folders give plugins, and its
+header is no concern of the shell's warnings; an embedder too old for the
+shell stops the configure; a sysroot is where a cross build's libraries come
+from, never its programs, and a compiler that does not build for the target
+platform is refused."""
 
 import os
 import re
@@ -19,7 +22,7 @@ import textwrap
 import unittest
 from pathlib import Path
 
-from harness import REPO, App, wait_until, window_mapped
+from harness import APPLICATION_ID, REPO, App, wait_until, window_mapped
 
 # The tool lists plugins alphabetically; glint_counter is the published-style
 # one (tests/e2e/published_plugin/), with a library of its own.
@@ -44,7 +47,6 @@ REGISTRATIONS = {
 TOOL_ENV = dict(os.environ, CC="clang", CXX="clang++")
 MODE = "Profile"  # not Debug, so that libapp.so belongs in the bundle
 PLATFORM = "linux-x64"
-APP_ID = "dev.ferrow.FerrowDadira"
 
 # Unpacks the engine artifacts of FLUTTER_ROOT into the ephemeral folder and
 # writes the Dart side's output, as the real script does through the tool.
@@ -189,6 +191,11 @@ class FlutterToolBuildTest(unittest.TestCase):
             """).format(plugins=" ".join(PLUGINS)))
         (self.linux / "flutter/generated_plugin_registrant.h").write_text(REGISTRANT_H)
         (self.linux / "flutter/generated_plugin_registrant.cc").write_text(registrant_cc())
+        # A newest entry dated with a one-digit day, as dpkg allows.
+        changelog = self.linux / "desktop/changelog"
+        changelog.write_text("ferrow-dadira (9.9.9) unstable; urgency=medium\n\n"
+                             "  * Test.\n\n -- Tester <t@example.org>  "
+                             "Tue, 5 Jan 2027 12:00:00 +0000\n\n" + changelog.read_text())
 
     def configure(self, build, platform=PLATFORM, *options):
         return run(["cmake", "-G", "Ninja", "-DCMAKE_BUILD_TYPE=" + MODE,
@@ -218,10 +225,12 @@ class FlutterToolBuildTest(unittest.TestCase):
                     "ferrow_dadira", "lib/libapp.so"]
         expected += ["lib/" + name for name in libraries]
         # No desktop entry: it would name the executable in the build tree.
-        expected += ["share/" + path % APP_ID for path in [
+        expected += ["share/" + path % APPLICATION_ID for path in [
             "metainfo/%s.metainfo.xml", "icons/hicolor/scalable/apps/%s.svg",
             "icons/hicolor/256x256/apps/%s.png"]]
         self.assertEqual(files, sorted(expected))
+        metainfo = (bundle / "share/metainfo" / (APPLICATION_ID + ".metainfo.xml")).read_text()
+        self.assertIn('<release version="9.9.9" date="2027-01-05"/>', metainfo)
 
         # The bundle can be copied: nothing in it names the build or its source.
         for path in bundle.rglob("*"):
@@ -261,7 +270,8 @@ class FlutterToolBuildTest(unittest.TestCase):
             state = app.state()
             self.assertEqual(state["registrars"],
                              [REGISTRATIONS[plugin][0] for plugin in PLUGINS])
-            self.assertIn("glint_counter/events", state["channels"])
+            # Named with APPLICATION_ID and a header from PROJECT_BUILD_DIR.
+            self.assertIn(APPLICATION_ID + "/glint_counter", state["channels"])
 
         # An SDK whose embedder lacks fl_view_get_id stops the configure.
         header = self.root / "bin/cache/artifacts/engine" / PLATFORM / "flutter_linux/fl_view.h"
@@ -275,7 +285,13 @@ class FlutterToolBuildTest(unittest.TestCase):
         sysroot = self.tmp / "sysroot"
         pkgconfig = sysroot / "usr/lib/aarch64-linux-gnu/pkgconfig"
         pkgconfig.mkdir(parents=True)
+        # The target's programs, which the build machine cannot run.
+        (sysroot / "usr/bin").mkdir()
+        for program in ("pkg-config", "glib-compile-resources", "rsvg-convert"):
+            (sysroot / "usr/bin" / program).write_text("#!/bin/sh\nexit 126\n")
+            (sysroot / "usr/bin" / program).chmod(0o755)
         for module, include, library in [("gtk+-3.0", "gtk-3.0", "gtk-3"),
+                                         ("glib-2.0", "glib-2.0", "glib-2.0"),
                                          ("gio-2.0", "glib-2.0", "gio-2.0"),
                                          ("gio-unix-2.0", "gio-unix-2.0", "gio-2.0")]:
             (pkgconfig / (module + ".pc")).write_text(textwrap.dedent("""\
@@ -292,14 +308,42 @@ class FlutterToolBuildTest(unittest.TestCase):
             (sysroot / "usr/include" / include).mkdir(parents=True, exist_ok=True)
         build = self.project / "build/linux/arm64" / MODE.lower()
         build.mkdir(parents=True)
+        # Without the target, clang builds for the host: refused.
         status, output = self.configure(build, "linux-arm64",
                                         "-DFLUTTER_TARGET_PLATFORM_SYSROOT=%s" % sysroot)
+        self.assertNotEqual(status, 0)
+        self.assertRegex(" ".join(output.split()),
+                         r"FLUTTER_TARGET_PLATFORM is linux-arm64, but the C\+\+ "
+                         r"compiler \(\S*clang\+\+\) does not build for it")
+        shutil.rmtree(build)
+        build.mkdir()
+        # Nothing compiles against a fake sysroot: the compiler is only
+        # given its target, and checks stop short of linking.
+        status, output = self.configure(
+            build, "linux-arm64", "-DFLUTTER_TARGET_PLATFORM_SYSROOT=%s" % sysroot,
+            "-DCMAKE_C_COMPILER_TARGET=aarch64-linux-gnu",
+            "-DCMAKE_CXX_COMPILER_TARGET=aarch64-linux-gnu",
+            "-DCMAKE_TRY_COMPILE_TARGET_TYPE=STATIC_LIBRARY")
         self.assertEqual(status, 0, output)
         cache = (build / "CMakeCache.txt").read_text()
         (includes,) = re.findall(r"^GTK_INCLUDE_DIRS:INTERNAL=(.*)$", cache, re.M)
         self.assertEqual(includes, str(sysroot / "usr/include/gtk-3.0"))
         rules = (build / "CMakeFiles/rules.ninja").read_text()
         self.assertTrue("--sysroot=%s " % sysroot in rules, "compiler not given the sysroot")
+        # A plugin's own lookup finds the sysroot's library; GLib's flags
+        # reach a plugin's library through the engine's target alone.
+        self.assertIn("pkgcfg_lib_GLINT_GIO_UNIX_gio-2.0:FILEPATH=%s"
+                      % (sysroot / "usr/lib/aarch64-linux-gnu/libgio-2.0.so"), cache)
+        _, commands = run(["ninja", "-C", str(build), "-t", "commands"])
+        (core,) = [l for l in commands.splitlines()
+                   if " -c " in l and "glint_counter_core.cc" in l]
+        self.assertIn(str(sysroot / "usr/include/glib-2.0"), core)
+
+        # The steps run on the build machine work with its programs.
+        icons = "desktop/window-icons"
+        status, output = run(["ninja", "-C", str(build), icons + "/window_icons.c"])
+        self.assertEqual(status, 0, output[-6000:])
+        self.assertTrue(list((build / icons).glob("*.png")), "no window icons")
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
-// Opens the plugin's channel, named by its bundled library, on registration.
+// Opens the plugin's channel, named by its bundled library after the
+// application, on registration.
 // Written as plugin code often is: its handler leaves parameters unused,
 // which the app's settings (-Wall -Werror) allow.
 #include "include/glint_counter/glint_counter_plugin.h"
@@ -18,9 +19,10 @@ static void method_call_cb(FlMethodChannel* channel,
 void glint_counter_plugin_register_with_registrar(
     FlPluginRegistrar* registrar) {
   g_autoptr(FlStandardMethodCodec) codec = fl_standard_method_codec_new();
-  FlMethodChannel* channel = fl_method_channel_new(
-      fl_plugin_registrar_get_messenger(registrar),
-      glint_counter_core_channel_name(), FL_METHOD_CODEC(codec));
+  g_autofree gchar* name = glint_counter_core_channel_name(APPLICATION_ID);
+  FlMethodChannel* channel =
+      fl_method_channel_new(fl_plugin_registrar_get_messenger(registrar), name,
+                            FL_METHOD_CODEC(codec));
   fl_method_channel_set_method_call_handler(channel, method_call_cb, nullptr,
                                             nullptr);
   g_object_set_data_full(G_OBJECT(fl_plugin_registrar_get_view(registrar)),
