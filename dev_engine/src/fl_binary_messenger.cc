@@ -1,5 +1,5 @@
-// The binary messenger: which channel receives calls from Dart, and the
-// record of every call the shell sent to Dart.
+// The binary messenger: which channel receives calls from Dart; it owns the
+// Dart side's state for the calls the shell sends (fl_dev_dart_side.cc).
 #include "fl_dev_private.h"
 
 G_DEFINE_QUARK(fl_binary_messenger_codec_error_quark,
@@ -37,8 +37,7 @@ struct _FlDevMessenger {
   GObject parent_instance;
   // ChannelEntry*, in the order the handlers were installed.
   GPtrArray* channels;
-  // Maps {"channel", "method", "args"}, oldest first.
-  FlValue* history;
+  FlDevDartSide* dart_side;
 };
 
 static void fl_dev_messenger_iface_init(
@@ -53,7 +52,7 @@ G_DEFINE_TYPE_WITH_CODE(FlDevMessenger,
 static void fl_dev_messenger_finalize(GObject* object) {
   FlDevMessenger* self = FL_DEV_MESSENGER(object);
   g_clear_pointer(&self->channels, g_ptr_array_unref);
-  g_clear_pointer(&self->history, fl_value_unref);
+  g_clear_pointer(&self->dart_side, fl_dev_dart_side_free);
   G_OBJECT_CLASS(fl_dev_messenger_parent_class)->finalize(object);
 }
 
@@ -63,7 +62,7 @@ static void fl_dev_messenger_class_init(FlDevMessengerClass* klass) {
 
 static void fl_dev_messenger_init(FlDevMessenger* self) {
   self->channels = g_ptr_array_new_with_free_func(channel_entry_free);
-  self->history = fl_value_new_list();
+  self->dart_side = fl_dev_dart_side_new();
 }
 
 static ChannelEntry* find_entry(FlDevMessenger* self,
@@ -141,19 +140,9 @@ gboolean fl_dev_messenger_dispatch(FlBinaryMessenger* messenger,
   return TRUE;
 }
 
-void fl_dev_messenger_record_call(FlBinaryMessenger* messenger,
-                                  const gchar* channel,
-                                  const gchar* method,
-                                  FlValue* args) {
-  g_return_if_fail(FL_IS_DEV_MESSENGER(messenger));
-  FlDevMessenger* self = FL_DEV_MESSENGER(messenger);
-  g_autoptr(FlValue) call = fl_value_new_map();
-  fl_value_set_string_take(call, "channel", fl_value_new_string(channel));
-  fl_value_set_string_take(call, "method", fl_value_new_string(method));
-  fl_value_set_string_take(
-      call, "args", args != nullptr ? fl_value_ref(args) : fl_value_new_null());
-  fl_value_append(self->history, call);
-  fl_dev_control_socket_notify_method_call(call);
+FlDevDartSide* fl_dev_messenger_get_dart_side(FlBinaryMessenger* messenger) {
+  g_return_val_if_fail(FL_IS_DEV_MESSENGER(messenger), nullptr);
+  return FL_DEV_MESSENGER(messenger)->dart_side;
 }
 
 namespace {
@@ -231,23 +220,6 @@ FlMethodResponse* fl_dev_messenger_invoke_sync(FlBinaryMessenger* messenger,
   slot->abandoned = TRUE;
   g_rc_box_release_full(slot, sync_slot_clear);
   return response;
-}
-
-FlValue* fl_dev_messenger_get_history(FlBinaryMessenger* messenger) {
-  g_return_val_if_fail(FL_IS_DEV_MESSENGER(messenger), nullptr);
-  FlDevMessenger* self = FL_DEV_MESSENGER(messenger);
-  FlValue* history = fl_value_new_list();
-  for (size_t i = 0; i < fl_value_get_length(self->history); i++) {
-    fl_value_append(history, fl_value_get_list_value(self->history, i));
-  }
-  return history;
-}
-
-void fl_dev_messenger_clear_history(FlBinaryMessenger* messenger) {
-  g_return_if_fail(FL_IS_DEV_MESSENGER(messenger));
-  FlDevMessenger* self = FL_DEV_MESSENGER(messenger);
-  g_clear_pointer(&self->history, fl_value_unref);
-  self->history = fl_value_new_list();
 }
 
 FlValue* fl_dev_messenger_get_channels(FlBinaryMessenger* messenger) {

@@ -305,6 +305,101 @@ void handle_invoke(Client* client, JsonNode* id, JsonObject* request) {
   }
 }
 
+void handle_listen(Client* client, JsonNode* id, JsonObject* request) {
+  JsonNode* channel =
+      require_member(client, id, request, "channel", G_TYPE_STRING);
+  if (channel == nullptr) {
+    return;
+  }
+  JsonNode* reply_node = nullptr;
+  FlDevDartReply reply = FL_DEV_DART_REPLY_NOT_IMPLEMENTED;
+  if (!get_member(request, "reply", G_TYPE_STRING, &reply_node)) {
+    send_failure(client, id, "invalid field: reply");
+    return;
+  }
+  if (reply_node != nullptr) {
+    const gchar* name = json_node_get_string(reply_node);
+    if (g_str_equal(name, "success")) {
+      reply = FL_DEV_DART_REPLY_SUCCESS;
+    } else if (g_str_equal(name, "held")) {
+      reply = FL_DEV_DART_REPLY_HELD;
+    } else if (!g_str_equal(name, "notImplemented")) {
+      send_failure(client, id, "invalid field: reply");
+      return;
+    }
+  }
+  FlEngine* engine = control_engine();
+  if (engine == nullptr) {
+    send_failure(client, id, "no engine");
+    return;
+  }
+  fl_dev_messenger_listen(fl_engine_get_binary_messenger(engine),
+                          json_node_get_string(channel), reply);
+  send_result(client, id, nullptr);
+}
+
+// The response a `respond` request describes, or null after sending the
+// failure.
+FlMethodResponse* response_from_request(Client* client,
+                                        JsonNode* id,
+                                        JsonObject* request) {
+  JsonNode* kind =
+      require_member(client, id, request, "response", G_TYPE_STRING);
+  if (kind == nullptr) {
+    return nullptr;
+  }
+  const gchar* name = json_node_get_string(kind);
+  if (g_str_equal(name, "success")) {
+    JsonNode* value = json_object_get_member(request, "value");
+    g_autoptr(FlValue) result =
+        value != nullptr ? fl_dev_value_from_json(value) : nullptr;
+    return FL_METHOD_RESPONSE(fl_method_success_response_new(result));
+  }
+  if (g_str_equal(name, "notImplemented")) {
+    return FL_METHOD_RESPONSE(fl_method_not_implemented_response_new());
+  }
+  if (!g_str_equal(name, "error")) {
+    send_failure(client, id, "invalid field: response");
+    return nullptr;
+  }
+  JsonNode* code = require_member(client, id, request, "code", G_TYPE_STRING);
+  if (code == nullptr) {
+    return nullptr;
+  }
+  JsonNode* message = nullptr;
+  if (!get_member(request, "message", G_TYPE_STRING, &message)) {
+    send_failure(client, id, "invalid field: message");
+    return nullptr;
+  }
+  JsonNode* details_node = json_object_get_member(request, "details");
+  g_autoptr(FlValue) details =
+      details_node != nullptr ? fl_dev_value_from_json(details_node) : nullptr;
+  return FL_METHOD_RESPONSE(fl_method_error_response_new(
+      json_node_get_string(code),
+      message != nullptr ? json_node_get_string(message) : nullptr, details));
+}
+
+void handle_respond(Client* client, JsonNode* id, JsonObject* request) {
+  JsonNode* call_id =
+      require_member(client, id, request, "callId", G_TYPE_INT64);
+  if (call_id == nullptr) {
+    return;
+  }
+  g_autoptr(FlMethodResponse) response =
+      response_from_request(client, id, request);
+  if (response == nullptr) {
+    return;
+  }
+  FlEngine* engine = control_engine();
+  if (engine == nullptr ||
+      !fl_dev_messenger_respond(fl_engine_get_binary_messenger(engine),
+                                json_node_get_int(call_id), response)) {
+    send_failure(client, id, "unknown call");
+    return;
+  }
+  send_result(client, id, nullptr);
+}
+
 JsonNode* string_list_node(FlValue* list) {
   return fl_dev_value_to_json(list);
 }
@@ -512,6 +607,10 @@ void handle_line(Client* client, const gchar* line, gsize length) {
   const gchar* op = json_node_get_string(op_node);
   if (g_strcmp0(op, "invoke") == 0) {
     handle_invoke(client, id, request);
+  } else if (g_strcmp0(op, "listen") == 0) {
+    handle_listen(client, id, request);
+  } else if (g_strcmp0(op, "respond") == 0) {
+    handle_respond(client, id, request);
   } else if (g_strcmp0(op, "state") == 0) {
     handle_state(client, id);
   } else if (g_strcmp0(op, "history") == 0) {
@@ -639,5 +738,19 @@ void fl_dev_control_socket_notify_first_frame(int64_t view_id) {
   JsonObject* event = json_object_new();
   json_object_set_string_member(event, "event", "firstFrame");
   json_object_set_int_member(event, "viewId", view_id);
+  broadcast(event);
+}
+
+void fl_dev_control_socket_notify_dropped(const gchar* channel,
+                                          const gchar* method,
+                                          FlValue* args) {
+  if (server == nullptr || server->clients == nullptr) {
+    return;
+  }
+  JsonObject* event = json_object_new();
+  json_object_set_string_member(event, "event", "dropped");
+  json_object_set_string_member(event, "channel", channel);
+  json_object_set_string_member(event, "method", method);
+  json_object_set_member(event, "args", fl_dev_value_to_json(args));
   broadcast(event);
 }

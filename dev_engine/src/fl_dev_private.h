@@ -10,6 +10,8 @@
 
 G_BEGIN_DECLS
 
+typedef struct _FlDevDartSide FlDevDartSide;
+
 // Receives the response to a call from Dart, or null when the method call was
 // released without one. Called exactly once; it owns `user_data`.
 typedef void (*FlDevReplyFunc)(FlMethodResponse* response, gpointer user_data);
@@ -44,11 +46,25 @@ gboolean fl_dev_messenger_dispatch(FlBinaryMessenger* messenger,
                                    FlValue* args,
                                    FlDevReplyFunc reply,
                                    gpointer reply_data);
-// Records a call the shell sends to Dart and tells the control socket.
-void fl_dev_messenger_record_call(FlBinaryMessenger* messenger,
-                                  const gchar* channel,
-                                  const gchar* method,
-                                  FlValue* args);
+// The Dart side's state for calls sent to it (owned by the messenger).
+FlDevDartSide* fl_dev_messenger_get_dart_side(FlBinaryMessenger* messenger);
+
+// The Dart side of a messenger: what it does with the calls the shell sends.
+FlDevDartSide* fl_dev_dart_side_new();
+void fl_dev_dart_side_free(FlDevDartSide* side);
+// Starts listening later when FL_DEV_ENGINE_DART_LISTENS says so.
+void fl_dev_dart_side_listen_later_from_environment(FlDevDartSide* side);
+// Sends a call from the shell to Dart: delivered (recorded, told to the
+// control socket) or held in the channel's buffer until Dart listens. Takes
+// `task` (null when the sender asked for no reply), which gets Dart's answer.
+void fl_dev_dart_side_send(FlDevDartSide* side,
+                           const gchar* channel,
+                           const gchar* method,
+                           FlValue* args,
+                           GTask* task);
+// The engine is going: calls still waiting for Dart get an error (which also
+// lets go of their senders), and later calls are answered at once.
+void fl_dev_dart_side_shutdown(FlDevDartSide* side);
 
 // Engines.
 void fl_dev_engine_add_registrar_name(FlEngine* engine, const gchar* name);
@@ -72,6 +88,9 @@ gboolean fl_dev_json_nesting_within(const gchar* text,
 // The control socket. Starting it more than once does nothing.
 void fl_dev_control_socket_start(FlEngine* engine);
 void fl_dev_control_socket_notify_method_call(FlValue* call);
+void fl_dev_control_socket_notify_dropped(const gchar* channel,
+                                          const gchar* method,
+                                          FlValue* args);
 void fl_dev_control_socket_notify_first_frame(int64_t view_id);
 
 G_END_DECLS

@@ -15,6 +15,10 @@ G_DEFINE_TYPE(FlEngine, fl_engine, G_TYPE_OBJECT)
 static void fl_engine_dispose(GObject* object) {
   FlEngine* self = FL_ENGINE(object);
   g_clear_object(&self->project);
+  if (self->messenger != nullptr) {
+    // Calls still waiting for Dart hold their channels, and so the messenger.
+    fl_dev_dart_side_shutdown(fl_dev_messenger_get_dart_side(self->messenger));
+  }
   g_clear_object(&self->messenger);
   g_clear_pointer(&self->registrar_names, fl_value_unref);
   G_OBJECT_CLASS(fl_engine_parent_class)->dispose(object);
@@ -33,6 +37,8 @@ FlEngine* fl_engine_new(FlDartProject* project) {
   g_return_val_if_fail(FL_IS_DART_PROJECT(project), nullptr);
   FlEngine* self = FL_ENGINE(g_object_new(fl_engine_get_type(), nullptr));
   self->project = FL_DART_PROJECT(g_object_ref(project));
+  fl_dev_dart_side_listen_later_from_environment(
+      fl_dev_messenger_get_dart_side(self->messenger));
   fl_dev_control_socket_start(self);
   return self;
 }

@@ -1,5 +1,5 @@
 // FlMethodChannel: installs the shell's handler on the messenger, and sends
-// the shell's calls to the Dart side (recorded, since no Dart program runs).
+// the shell's calls to the Dart side played by the development engine.
 #include "fl_dev_private.h"
 
 struct _FlMethodChannel {
@@ -108,21 +108,24 @@ void fl_method_channel_invoke_method(FlMethodChannel* self,
                                      gpointer user_data) {
   g_return_if_fail(FL_IS_METHOD_CHANNEL(self));
   g_return_if_fail(method != nullptr);
-  if (self->messenger != nullptr) {
-    fl_dev_messenger_record_call(self->messenger, self->name, method, args);
+  GTask* task = nullptr;
+  if (callback != nullptr) {
+    task = g_task_new(self, cancellable, callback, user_data);
+    g_task_set_source_tag(
+        task, reinterpret_cast<gpointer>(fl_method_channel_invoke_method));
   }
-  if (callback == nullptr) {
-    return;
+  FlDevDartSide* dart_side =
+      self->messenger != nullptr
+          ? fl_dev_messenger_get_dart_side(self->messenger)
+          : nullptr;
+  if (dart_side != nullptr) {
+    fl_dev_dart_side_send(dart_side, self->name, method, args, task);
+  } else if (task != nullptr) {
+    // A disposed channel reaches no Dart side; GTask still answers later.
+    g_task_return_pointer(task, fl_method_not_implemented_response_new(),
+                          g_object_unref);
+    g_object_unref(task);
   }
-  // No Dart program answers: the caller gets what the real embedder gives
-  // when Dart has no handler for the channel, never before this returns
-  // (GTask completes in a later main-loop iteration).
-  GTask* task = g_task_new(self, cancellable, callback, user_data);
-  g_task_set_source_tag(
-      task, reinterpret_cast<gpointer>(fl_method_channel_invoke_method));
-  g_task_return_pointer(task, fl_method_not_implemented_response_new(),
-                        g_object_unref);
-  g_object_unref(task);
 }
 
 FlMethodResponse* fl_method_channel_invoke_method_finish(FlMethodChannel* self,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "src/fl_dev_private.h"
 #include "tests/dev_test_util.h"
@@ -249,4 +250,82 @@ TEST_F(DevEngineChannelTest, CallsToDartAreRecordedAndCompleteLater) {
   fl_dev_messenger_clear_history(messenger_);
   g_autoptr(FlValue) cleared = fl_dev_messenger_get_history(messenger_);
   EXPECT_EQ(fl_value_get_length(cleared), 0u);
+}
+
+namespace {
+
+// Each answer a call to Dart got: "notImplemented", "success:<int>" or
+// "error:<message>".
+void record_answer_cb(GObject* source, GAsyncResult* result, gpointer data) {
+  g_autoptr(GError) error = nullptr;
+  g_autoptr(FlMethodResponse) response = fl_method_channel_invoke_method_finish(
+      FL_METHOD_CHANNEL(source), result, &error);
+  auto* answers = static_cast<std::vector<std::string>*>(data);
+  if (response == nullptr) {
+    answers->push_back(std::string("error:") + error->message);
+  } else if (FL_IS_METHOD_SUCCESS_RESPONSE(response)) {
+    answers->push_back(
+        "success:" +
+        std::to_string(fl_value_get_int(fl_method_success_response_get_result(
+            FL_METHOD_SUCCESS_RESPONSE(response)))));
+  } else {
+    answers->push_back("notImplemented");
+  }
+}
+
+void keep_warning_cb(const gchar*,
+                     GLogLevelFlags,
+                     const gchar* message,
+                     gpointer data) {
+  *static_cast<std::string*>(data) += message;
+}
+
+}  // namespace
+
+TEST_F(DevEngineChannelTest, DartListeningLaterBuffersThenHoldsForRespond) {
+  fl_dev_messenger_set_dart_listens_later(messenger_);
+  std::vector<std::string> answers;
+  std::string warnings;
+  guint handler = g_log_set_handler(nullptr, G_LOG_LEVEL_WARNING,
+                                    keep_warning_cb, &warnings);
+  fl_method_channel_invoke_method(channel_, "a", nullptr, nullptr,
+                                  record_answer_cb, &answers);
+  fl_method_channel_invoke_method(channel_, "b", nullptr, nullptr,
+                                  record_answer_cb, &answers);
+  g_log_remove_handler(nullptr, handler);
+  // The buffer of one lost "a": its sender hears so, later.
+  EXPECT_TRUE(answers.empty());
+  EXPECT_NE(warnings.find(kChannel), std::string::npos);
+  EXPECT_TRUE(pump_until([&] { return answers.size() == 1; }));
+  EXPECT_EQ(answers[0], "notImplemented");
+  g_autoptr(FlValue) before = fl_dev_messenger_get_history(messenger_);
+  EXPECT_EQ(fl_value_get_length(before), 0u);
+
+  fl_dev_messenger_listen(messenger_, kChannel, FL_DEV_DART_REPLY_HELD);
+  g_autoptr(FlValue) history = fl_dev_messenger_get_history(messenger_);
+  ASSERT_EQ(fl_value_get_length(history), 1u);
+  FlValue* delivered = fl_value_get_list_value(history, 0);
+  EXPECT_STREQ(fl_value_get_string(fl_value_lookup_string(delivered, "method")),
+               "b");
+  const int64_t call_id =
+      fl_value_get_int(fl_value_lookup_string(delivered, "callId"));
+  g_autoptr(FlValue) held =
+      fl_dev_messenger_get_held_calls(messenger_, kChannel);
+  ASSERT_EQ(fl_value_get_length(held), 1u);
+  EXPECT_EQ(fl_value_get_int(fl_value_get_list_value(held, 0)), call_id);
+
+  g_autoptr(FlValue) seven = fl_value_new_int(7);
+  g_autoptr(FlMethodResponse) response =
+      FL_METHOD_RESPONSE(fl_method_success_response_new(seven));
+  EXPECT_TRUE(fl_dev_messenger_respond(messenger_, call_id, response));
+  EXPECT_FALSE(fl_dev_messenger_respond(messenger_, call_id, response));
+  EXPECT_TRUE(pump_until([&] { return answers.size() == 2; }));
+  EXPECT_EQ(answers[1], "success:7");
+
+  // A call still held when the engine goes is answered, not leaked.
+  fl_method_channel_invoke_method(channel_, "c", nullptr, nullptr,
+                                  record_answer_cb, &answers);
+  g_clear_object(&engine_);
+  EXPECT_TRUE(pump_until([&] { return answers.size() == 3; }));
+  EXPECT_EQ(answers[2].rfind("error:", 0), 0u);
 }

@@ -19,8 +19,11 @@ constexpr char kEventsChannel[] = "test/events";
 
 struct Host {
   gchar** arguments;
+  FlBinaryMessenger* messenger;
   FlMethodChannel* echo_channel;
   FlMethodChannel* events_channel;
+  // Channels named by "send": name -> FlMethodChannel*.
+  GHashTable* send_channels;
 };
 
 Host host;
@@ -54,6 +57,58 @@ gboolean respond_later_idle(gpointer user_data) {
   g_autoptr(FlValue) result = fl_value_new_string("late");
   fl_method_call_respond_success(call, result, nullptr);
   return G_SOURCE_REMOVE;
+}
+
+void replied_cb(GObject* source, GAsyncResult* result, gpointer user_data) {
+  g_autofree gchar* method = static_cast<gchar*>(user_data);
+  g_autoptr(FlMethodResponse) response = fl_method_channel_invoke_method_finish(
+      FL_METHOD_CHANNEL(source), result, nullptr);
+  g_autoptr(FlValue) report = fl_value_new_map();
+  fl_value_set_string_take(report, "method", fl_value_new_string(method));
+  const gchar* kind = "failed";
+  if (FL_IS_METHOD_SUCCESS_RESPONSE(response)) {
+    kind = "success";
+    fl_value_set_string(report, "value",
+                        fl_method_success_response_get_result(
+                            FL_METHOD_SUCCESS_RESPONSE(response)));
+  } else if (FL_IS_METHOD_ERROR_RESPONSE(response)) {
+    kind = "error";
+    fl_value_set_string_take(
+        report, "value",
+        fl_value_new_string(fl_method_error_response_get_code(
+            FL_METHOD_ERROR_RESPONSE(response))));
+  } else if (FL_IS_METHOD_NOT_IMPLEMENTED_RESPONSE(response)) {
+    kind = "notImplemented";
+  }
+  fl_value_set_string_take(report, "response", fl_value_new_string(kind));
+  fl_method_channel_invoke_method(host.events_channel, "replied", report,
+                                  nullptr, nullptr, nullptr);
+}
+
+const gchar* arg_string(FlValue* args, const gchar* key) {
+  FlValue* value = fl_value_lookup_string(args, key);
+  return value != nullptr && fl_value_get_type(value) == FL_VALUE_TYPE_STRING
+             ? fl_value_get_string(value)
+             : "";
+}
+
+void send_to_dart(FlValue* args) {
+  const gchar* name = arg_string(args, "channel");
+  FlMethodChannel* channel =
+      FL_METHOD_CHANNEL(g_hash_table_lookup(host.send_channels, name));
+  if (channel == nullptr) {
+    g_autoptr(FlStandardMethodCodec) codec = fl_standard_method_codec_new();
+    channel =
+        fl_method_channel_new(host.messenger, name, FL_METHOD_CODEC(codec));
+    g_hash_table_insert(host.send_channels, g_strdup(name), channel);
+  }
+  const gchar* method = arg_string(args, "method");
+  FlValue* reply = fl_value_lookup_string(args, "reply");
+  gboolean wants_reply = reply != nullptr && fl_value_get_bool(reply);
+  fl_method_channel_invoke_method(channel, method,
+                                  fl_value_lookup_string(args, "args"), nullptr,
+                                  wants_reply ? replied_cb : nullptr,
+                                  wants_reply ? g_strdup(method) : nullptr);
 }
 
 const gchar* type_name(FlValueType type) {
@@ -109,6 +164,19 @@ void echo_cb(FlMethodChannel* channel, FlMethodCall* call, gpointer) {
     fl_method_channel_invoke_method(channel, "pong", args, nullptr, nullptr,
                                     nullptr);
     fl_method_call_respond_success(call, nullptr, nullptr);
+  } else if (g_str_equal(method, "send")) {
+    send_to_dart(args);
+    fl_method_call_respond_success(call, nullptr, nullptr);
+  } else if (g_str_equal(method, "resize")) {
+    fl_binary_messenger_resize_channel(
+        host.messenger, arg_string(args, "channel"),
+        fl_value_get_int(fl_value_lookup_string(args, "size")));
+    fl_method_call_respond_success(call, nullptr, nullptr);
+  } else if (g_str_equal(method, "warns")) {
+    fl_binary_messenger_set_warns_on_channel_overflow(
+        host.messenger, arg_string(args, "channel"),
+        fl_value_get_bool(fl_value_lookup_string(args, "warns")));
+    fl_method_call_respond_success(call, nullptr, nullptr);
   } else {
     fl_method_call_respond_not_implemented(call, nullptr);
   }
@@ -147,6 +215,7 @@ void activate_cb(GtkApplication* application, gpointer) {
 
   FlBinaryMessenger* messenger =
       fl_engine_get_binary_messenger(fl_view_get_engine(view));
+  host.messenger = messenger;
   g_autoptr(FlStandardMethodCodec) codec = fl_standard_method_codec_new();
   host.echo_channel =
       fl_method_channel_new(messenger, kEchoChannel, FL_METHOD_CODEC(codec));
@@ -166,6 +235,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     host.arguments[i - 1] = g_strdup(argv[i]);
   }
+  host.send_channels =
+      g_hash_table_new_full(g_str_hash, g_str_equal, g_free, g_object_unref);
   g_autoptr(GtkApplication) application = gtk_application_new(
       "org.example.DevEngineTestHost", G_APPLICATION_NON_UNIQUE);
   g_signal_connect(application, "activate", G_CALLBACK(activate_cb), nullptr);
@@ -176,6 +247,7 @@ int main(int argc, char** argv) {
   int status = g_application_run(G_APPLICATION(application), 1, run_argv);
   g_clear_object(&host.echo_channel);
   g_clear_object(&host.events_channel);
+  g_clear_pointer(&host.send_channels, g_hash_table_unref);
   g_strfreev(host.arguments);
   return status;
 }

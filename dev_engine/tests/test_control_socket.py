@@ -3,7 +3,8 @@
 
 Starts dev_engine_test_host (path in DEV_ENGINE_TEST_HOST) on the current
 display with FL_DEV_ENGINE_SOCKET set and plays the Dart side through two
-clients at once.
+clients at once: once listening on every channel from the start, once
+(FL_DEV_ENGINE_DART_LISTENS=later) only on the channels it names.
 """
 
 import json
@@ -87,7 +88,10 @@ class Client:
         return self.wait_for(find, what)
 
 
-class ControlSocketTest(unittest.TestCase):
+class HostTestCase(unittest.TestCase):
+    """One host process for the whole class."""
+
+    extra_env = {}
 
     @classmethod
     def setUpClass(cls):
@@ -102,8 +106,12 @@ class ControlSocketTest(unittest.TestCase):
         env = dict(os.environ, FL_DEV_ENGINE_SOCKET=cls.path, NO_AT_BRIDGE="1",
                    GDK_BACKEND="x11")
         env.pop("FL_DEV_ENGINE_FIRST_FRAME_DELAY_MS", None)
-        cls.host = subprocess.Popen([host, "alpha", "beta"], env=env,
-                                    stderr=subprocess.PIPE)
+        env.pop("FL_DEV_ENGINE_DART_LISTENS", None)
+        env.update(cls.extra_env)
+        cls.stderr_path = os.path.join(cls.tmp.name, "stderr")
+        with open(cls.stderr_path, "wb") as stderr:
+            cls.host = subprocess.Popen([host, "alpha", "beta"], env=env,
+                                        stderr=stderr)
         deadline = time.monotonic() + DEADLINE
         while True:
             try:
@@ -126,14 +134,19 @@ class ControlSocketTest(unittest.TestCase):
         cls.a.close()
         cls.b.close()
         cls.host.terminate()
-        _, stderr = cls.host.communicate(timeout=DEADLINE * 3)
+        cls.host.wait(timeout=DEADLINE * 3)
+        text = cls.stderr()
         cls.tmp.cleanup()
-        text = stderr.decode("utf-8", "replace")
         # A clean exit: no criticals or warnings, and (under ASan) no leaks.
         if (cls.host.returncode != 0 or "CRITICAL" in text or
                 "-WARNING" in text):
             raise AssertionError("host ended with %d:\n%s" %
                                  (cls.host.returncode, text))
+
+    @classmethod
+    def stderr(cls):
+        with open(cls.stderr_path, "rb") as stderr:
+            return stderr.read().decode("utf-8", "replace")
 
     def state(self):
         return self.a.request("state")["result"]
@@ -146,6 +159,25 @@ class ControlSocketTest(unittest.TestCase):
 
     def history(self):
         return self.a.request("history")["result"]
+
+    def host_call(self, host_method, **args):
+        reply = self.a.request("invoke", channel="test/echo",
+                               method=host_method, args=args)
+        self.assertEqual(reply["response"], "success", reply)
+
+    def send(self, channel, method, reply=False, args=None):
+        """Makes the host send a call to Dart."""
+        self.host_call("send", channel=channel, method=method, args=args,
+                       reply=reply)
+
+    def replied(self, method):
+        """The host's report of Dart's answer to its call `method`."""
+        return self.a.event(lambda e: e.get("method") == "replied" and
+                            e["args"]["method"] == method,
+                            "answer to " + method)["args"]
+
+
+class ControlSocketTest(HostTestCase):
 
     def test_state_of_the_main_view(self):
         state = self.state()
@@ -209,11 +241,23 @@ class ControlSocketTest(unittest.TestCase):
         for client in (self.a, self.b):
             event = client.event(lambda e: e.get("method") == "pong",
                                  "pong event")
+            self.assertIsInstance(event["callId"], int)
             self.assertEqual(event, {"event": "methodCall",
                                      "channel": "test/echo", "method": "pong",
-                                     "args": {"n": 7, "x": 0.5}})
+                                     "args": {"n": 7, "x": 0.5},
+                                     "callId": event["callId"]})
         self.assertIn({"channel": "test/echo", "method": "pong",
-                       "args": {"n": 7, "x": 0.5}}, self.history())
+                       "args": {"n": 7, "x": 0.5}, "callId": event["callId"]},
+                      self.history())
+
+    def test_every_channel_listens_from_the_start(self):
+        # Even a buffer of none holds nothing back while Dart listens.
+        self.host_call("resize", channel="test/now", size=0)
+        self.send("test/now", "first", reply=True)
+        self.assertEqual(self.replied("first")["response"], "notImplemented")
+        self.assertIn("first", [c["method"] for c in self.history()])
+        self.assertFalse([e for e in self.a.events
+                          if e.get("event") == "dropped"])
 
     def test_open_emit_and_close_views(self):
         reply = self.b.request("openView", title="Second", width=320,
@@ -226,10 +270,11 @@ class ControlSocketTest(unittest.TestCase):
                                          "viewId": view_id},
                          "first frame of the new view")
         # "window-added" saw the window already holding its view.
-        self.a.wait_for(lambda: {"channel": "test/events",
-                                 "method": "windowAdded",
-                                 "args": {"viewId": view_id}}
-                        in self.history(), "windowAdded")
+        self.a.wait_for(lambda: [c for c in self.history()
+                                 if c["channel"] == "test/events" and
+                                 c["method"] == "windowAdded" and
+                                 c["args"] == {"viewId": view_id}],
+                        "windowAdded")
 
         hidden = self.b.request("openView", firstFrameDelayMs=-1,
                                 show=False)["result"]
@@ -305,6 +350,103 @@ class ControlSocketTest(unittest.TestCase):
         reply = self.a.request("invoke", channel="test/echo", method="later")
         self.assertEqual(reply["value"], "late")
         self.assertIsNone(self.host.poll())
+
+
+class DartListensLaterTest(HostTestCase):
+    """Calls wait in their channel's buffer until Dart listens."""
+
+    extra_env = {"FL_DEV_ENGINE_DART_LISTENS": "later"}
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # The host reports Dart's answers on this channel.
+        cls.a.request("listen", channel="test/events")
+
+    def events_on(self, channel, kind="methodCall"):
+        return [e for e in self.a.events
+                if e.get("event") == kind and e["channel"] == channel]
+
+    def test_overflow_drops_the_oldest(self):
+        self.send("late/a", "a1", reply=True, args={"n": 1})
+        self.send("late/a", "a2")
+        self.assertEqual(self.replied("a1")["response"], "notImplemented")
+        for client in (self.a, self.b):
+            client.event(lambda e: e == {"event": "dropped",
+                                         "channel": "late/a", "method": "a1",
+                                         "args": {"n": 1}}, "a1 dropped")
+        self.assertFalse([c for c in self.history()
+                          if c["channel"] == "late/a"])
+        self.assertIn("late/a channel", self.stderr())
+
+        self.host_call("warns", channel="late/b", warns=False)
+        self.send("late/b", "b1")
+        self.send("late/b", "b2")
+        self.a.event(lambda e: e.get("event") == "dropped" and
+                     e["method"] == "b1", "b1 dropped")
+        self.assertNotIn("late/b", self.stderr())
+
+        self.a.request("listen", channel="late/a")
+        self.assertEqual([e["method"] for e in self.events_on("late/a")],
+                         ["a2"])
+
+    def test_resize_and_listen_deliver_in_order(self):
+        self.host_call("resize", channel="late/c", size=3)
+        for method in ("c1", "c2", "c3"):
+            self.send("late/c", method, reply=True)
+        self.host_call("resize", channel="late/c", size=2)
+        self.assertEqual(self.replied("c1")["response"], "notImplemented")
+        self.assertEqual([e["method"]
+                          for e in self.events_on("late/c", "dropped")],
+                         ["c1"])
+        self.assertFalse(self.events_on("late/c"))
+
+        self.a.request("listen", channel="late/c", reply="success")
+        delivered = self.events_on("late/c")
+        self.assertEqual([e["method"] for e in delivered], ["c2", "c3"])
+        self.assertLess(delivered[0]["callId"], delivered[1]["callId"])
+        self.assertEqual(self.replied("c3"), {"method": "c3",
+                                              "response": "success",
+                                              "value": None})
+        self.send("late/c", "c4")
+        self.assertEqual(self.events_on("late/c")[-1]["method"], "c4")
+
+        self.host_call("resize", channel="late/d", size=0)
+        self.send("late/d", "d1")
+        self.a.event(lambda e: e.get("event") == "dropped" and
+                     e["method"] == "d1", "d1 dropped")
+
+    def test_held_calls_wait_for_respond(self):
+        self.a.request("listen", channel="late/e", reply="held")
+        for method, reply in (("e1", True), ("e2", True), ("e3", False),
+                              ("e4", True)):
+            self.send("late/e", method, reply=reply)
+        ids = {e["method"]: e["callId"] for e in self.events_on("late/e")}
+        self.assertEqual(set(ids), {"e1", "e2", "e3", "e4"})
+        self.host_call("argType")  # a round trip: nothing answered meanwhile
+        self.assertFalse([e for e in self.a.events
+                          if e.get("method") == "replied" and
+                          e["args"]["method"].startswith("e")])
+
+        def respond(call_id, **fields):
+            return self.b.request("respond", callId=call_id, **fields)
+        self.assertIsNone(respond(ids["e1"], response="success",
+                                  value={"ok": True})["result"])
+        self.assertIsNone(respond(ids["e2"], response="error", code="E9",
+                                  message="no")["result"])
+        self.assertIsNone(respond(ids["e4"],
+                                  response="notImplemented")["result"])
+        self.assertEqual(self.replied("e1")["value"], {"ok": True})
+        self.assertEqual(self.replied("e2")["value"], "E9")
+        self.assertEqual(self.replied("e4")["response"], "notImplemented")
+        for call_id in (ids["e1"], ids["e3"], 1 << 40):
+            self.assertEqual(respond(call_id, response="success"),
+                             {"id": self.b.next_id - 1,
+                              "failure": "unknown call"})
+
+        self.a.request("listen", channel="late/e")
+        self.send("late/e", "e5", reply=True)
+        self.assertEqual(self.replied("e5")["response"], "notImplemented")
 
 
 if __name__ == "__main__":

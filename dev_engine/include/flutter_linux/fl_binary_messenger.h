@@ -8,6 +8,8 @@
 
 #include <gio/gio.h>
 #include <glib-object.h>
+#include <stdbool.h>
+#include <stdint.h>
 
 G_BEGIN_DECLS
 
@@ -28,6 +30,18 @@ G_DECLARE_INTERFACE(FlBinaryMessenger,
 struct _FlBinaryMessengerInterface {
   GTypeInterface parent_iface;
 };
+
+// Sets how many messages Dart's buffer for `channel` holds until Dart listens
+// on it (1 unless set); a smaller size drops the oldest messages held.
+void fl_binary_messenger_resize_channel(FlBinaryMessenger* messenger,
+                                        const gchar* channel,
+                                        int64_t new_size);
+
+// Whether Dart warns when a message on `channel` overflows its buffer.
+void fl_binary_messenger_set_warns_on_channel_overflow(
+    FlBinaryMessenger* messenger,
+    const gchar* channel,
+    bool warns);
 
 G_END_DECLS
 

@@ -30,14 +30,50 @@ FlMethodResponse* fl_dev_messenger_invoke_sync(FlBinaryMessenger* messenger,
                                                const gchar* method,
                                                FlValue* args);
 
-// Every call sent to Dart on this messenger, oldest first, as a list of maps
-// {"channel": C, "method": M, "args": V}. A new reference.
+// Every call delivered to Dart on this messenger, oldest first, as a list of
+// maps {"channel": C, "method": M, "args": V, "callId": K}. A new reference.
 FlValue* fl_dev_messenger_get_history(FlBinaryMessenger* messenger);
 void fl_dev_messenger_clear_history(FlBinaryMessenger* messenger);
 
 // Names of the channels with a method-call handler, in the order installed.
 // A new reference to a list of strings.
 FlValue* fl_dev_messenger_get_channels(FlBinaryMessenger* messenger);
+
+// How Dart answers the calls delivered on a channel it listens on.
+typedef enum {
+  FL_DEV_DART_REPLY_NOT_IMPLEMENTED,
+  // Success without a value.
+  FL_DEV_DART_REPLY_SUCCESS,
+  // Each call waits for fl_dev_messenger_respond.
+  FL_DEV_DART_REPLY_HELD,
+} FlDevDartReply;
+
+// From now on no channel has a Dart listener until fl_dev_messenger_listen
+// names it, as with FL_DEV_ENGINE_DART_LISTENS=later: calls the shell sends
+// wait in the channel's buffer (see fl_binary_messenger_resize_channel).
+// Channels already given a listener keep it.
+void fl_dev_messenger_set_dart_listens_later(FlBinaryMessenger* messenger);
+
+// Gives Dart a listener on `channel`: delivers the calls waiting in its
+// buffer, oldest first, then answers each call delivered from now on as
+// `reply` says, in a later main-loop iteration. On a channel that already
+// has one, changes only the reply mode.
+void fl_dev_messenger_listen(FlBinaryMessenger* messenger,
+                             const gchar* channel,
+                             FlDevDartReply reply);
+
+// Ids of the calls delivered on `channel` (on any channel when null) that
+// wait for fl_dev_messenger_respond, oldest first; the same ids as "callId"
+// in the history. A new reference to a list of ints.
+FlValue* fl_dev_messenger_get_held_calls(FlBinaryMessenger* messenger,
+                                         const gchar* channel);
+
+// Answers held call `call_id` with `response`, as Dart would: the sender gets
+// it in a later main-loop iteration. False when no call of that id waits
+// (never delivered, already answered, or its sender asked for no reply).
+gboolean fl_dev_messenger_respond(FlBinaryMessenger* messenger,
+                                  int64_t call_id,
+                                  FlMethodResponse* response);
 
 // Plugin names asked of the registry of any view on this engine, in order.
 // A new reference to a list of strings.
