@@ -6,7 +6,7 @@
 #include "runner/application_icon.h"
 #include "runner/child_windows/child_window_adoption.h"
 #include "runner/command_line.h"
-#include "runner/keep_alive/bus_connection.h"
+#include "runner/keep_alive/bus_connect.h"
 #include "runner/keep_alive/system_keep_alive.h"
 
 G_DEFINE_TYPE(MyApplication, my_application, GTK_TYPE_APPLICATION)
@@ -102,9 +102,8 @@ static void my_application_init(MyApplication* self) {
   self->pending_deep_links = g_ptr_array_new_with_free_func(g_free);
   self->system_bus = nullptr;
   self->session_bus = nullptr;
-  self->sleep_inhibit_fd = -1;
-  self->screensaver_inhibit_cookie = 0;
   self->sleep_signal_subscription_id = 0;
+  init_system_keep_alive(self);
 }
 
 MyApplication* my_application_new() {

@@ -9,6 +9,10 @@
 
 // A connection attempt to the system bus in progress (bus_connection.cc).
 struct SystemBusReconnectAttempt;
+// A keep-alive lock (keep_alive/keep_alive_lock.h).
+typedef struct _KeepAliveLock KeepAliveLock;
+// The "startKeepAlive" calls waiting for their answer (system_keep_alive.cc).
+struct KeepAliveStart;
 
 G_DECLARE_FINAL_TYPE(MyApplication,
                      my_application,
@@ -32,12 +36,15 @@ struct _MyApplication {
   GPtrArray* pending_deep_links;
   GDBusConnection* system_bus;
   GDBusConnection* session_bus;
-  gint32 sleep_inhibit_fd;
-  guint32 screensaver_inhibit_cookie;
-  // Owned object paths of the desktop portal's inhibit requests (suspend and
-  // idle); null when not held.
-  gchar* portal_suspend_inhibit_handle;
-  gchar* portal_idle_inhibit_handle;
+  // Owned keep-alive locks, made at creation and dropped at dispose:
+  // logind's blocking sleep lock, the screen saver's inhibit, and the
+  // desktop portal's suspend and idle requests.
+  KeepAliveLock* sleep_lock;
+  KeepAliveLock* screen_saver_lock;
+  KeepAliveLock* portal_suspend_lock;
+  KeepAliveLock* portal_idle_lock;
+  // The start in progress, or null.
+  KeepAliveStart* keep_alive_start;
   guint32 sleep_signal_subscription_id;
   // After the system bus is lost it is sought again: the timeout of the next
   // attempt (0 when none), the delay that timeout waits, and the attempt in

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runner/command_line.h"
+#include "runner/keep_alive/keep_alive_lock.h"
 #include "runner/presentation/window_tags.h"
 #include "tests/support/test_support.h"
 
@@ -114,7 +115,7 @@ TEST(ApplicationIdentity, ProgramNameAndApplicationIdAreOneString) {
 
 TEST(ApplicationDispose, UnstartedObjectAndRepeatedDisposeAreSafe) {
   g_autoptr(MyApplication) app = my_application_new();
-  EXPECT_EQ(app->sleep_inhibit_fd, -1);
+  EXPECT_FALSE(keep_alive_lock_is_held(app->sleep_lock));
   ASSERT_NE(app->pending_deep_links, nullptr);
   g_object_run_dispose(G_OBJECT(app));
   EXPECT_EQ(app->pending_deep_links, nullptr);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "runner/keep_alive/logind_lock.h"
 #include "runner/presentation/initial_frame_reveal.h"
 #include "tests/support/test_support.h"
 
@@ -44,7 +45,8 @@ class UnseenSessionTest : public testing::Test {
 TEST_F(UnseenSessionTest, EndsOnlyOnceTheMainWindowIsGone) {
   int pipe_fds[2];
   ASSERT_EQ(pipe(pipe_fds), 0);
-  app_->sleep_inhibit_fd = pipe_fds[0];
+  logind_lock_hold_fd_for_testing(KEEP_ALIVE_LOGIND_LOCK(app_->sleep_lock),
+                                  pipe_fds[0]);
   hidden_child();
   GtkWindow* other = hidden_child();
 
@@ -52,7 +54,8 @@ TEST_F(UnseenSessionTest, EndsOnlyOnceTheMainWindowIsGone) {
   gtk_widget_hide(GTK_WIDGET(app_->window));
   drain_main_loop();
   EXPECT_EQ(window_count(), 3u);
-  EXPECT_EQ(app_->sleep_inhibit_fd, pipe_fds[0]);
+  EXPECT_EQ(logind_lock_get_fd(KEEP_ALIVE_LOGIND_LOCK(app_->sleep_lock)),
+            pipe_fds[0]);
 
   gtk_widget_destroy(GTK_WIDGET(app_->window));
   // Nothing is destroyed inside the destroy emission; a window destroyed
@@ -61,7 +64,7 @@ TEST_F(UnseenSessionTest, EndsOnlyOnceTheMainWindowIsGone) {
   gtk_widget_destroy(GTK_WIDGET(other));
   drain_main_loop();
   EXPECT_EQ(window_count(), 0u);
-  EXPECT_EQ(app_->sleep_inhibit_fd, -1);
+  EXPECT_FALSE(keep_alive_lock_is_held(app_->sleep_lock));
   close(pipe_fds[1]);
 }
 

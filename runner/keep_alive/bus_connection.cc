@@ -3,12 +3,12 @@
 // restarted by an upgrade) costs the process nothing but what lived on the
 // connection: the loss is logged once, the connection dropped so that the
 // next use connects again, and the system bus sought again in the background
-// for the sleep signals. No connect may hold up the main loop for long: a
-// bus socket can accept and then never answer, and GDBus's handshake has no
-// timeout of its own.
+// for the sleep signals. Connects are bounded (bus_connect.cc).
 #include "runner/keep_alive/bus_connection.h"
 
+#include "runner/keep_alive/bus_connect.h"
 #include "runner/keep_alive/sleep_notifications.h"
+#include "runner/keep_alive/system_keep_alive.h"
 
 // A background connect to the system bus. It outlives its place in the
 // application when abandoned: its callback frees it.
@@ -22,60 +22,12 @@ struct SystemBusReconnectAttempt {
 
 namespace {
 
-// Longest wait for a connection, in the background or not.
-constexpr guint kBusConnectTimeoutMs = 2000;
-
 // After a loss the system bus is sought again 1 s later, then at doubling
 // intervals up to a minute, for as long as the application runs.
 constexpr guint kDefaultFirstReconnectDelayMs = 1000;
 constexpr guint kDefaultMaxReconnectDelayMs = 60000;
 guint first_reconnect_delay_ms = kDefaultFirstReconnectDelayMs;
 guint max_reconnect_delay_ms = kDefaultMaxReconnectDelayMs;
-
-constexpr GDBusConnectionFlags kBusConnectionFlags =
-    static_cast<GDBusConnectionFlags>(
-        G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
-
-// What a connecting thread hands back: a connection or an error.
-struct BusConnectResult {
-  GDBusConnection* connection;
-  GError* error;
-};
-
-void bus_connect_result_free(gpointer data) {
-  auto* result = static_cast<BusConnectResult*>(data);
-  g_clear_object(&result->connection);
-  g_clear_error(&result->error);
-  g_free(result);
-}
-
-struct BusConnectJob {
-  GBusType bus_type;
-  GCancellable* cancellable;
-  // The caller may have given up; a result nobody takes is freed with the
-  // queue.
-  GAsyncQueue* results;
-};
-
-// Connects on a thread of its own. No thread-default main context is pushed
-// here, so the connection delivers its signals to the main context.
-gpointer connect_bus_thread(gpointer data) {
-  auto* job = static_cast<BusConnectJob*>(data);
-  auto* result = g_new0(BusConnectResult, 1);
-  g_autofree gchar* address = g_dbus_address_get_for_bus_sync(
-      job->bus_type, job->cancellable, &result->error);
-  if (address != nullptr) {
-    result->connection = g_dbus_connection_new_for_address_sync(
-        address, kBusConnectionFlags, nullptr, job->cancellable,
-        &result->error);
-  }
-  g_async_queue_push(job->results, result);
-  g_async_queue_unref(job->results);
-  g_object_unref(job->cancellable);
-  g_free(job);
-  return nullptr;
-}
 
 void system_bus_closed_cb(GDBusConnection* connection,
                           gboolean remote_peer_vanished,
@@ -242,9 +194,7 @@ void drop_session_bus(MyApplication* application, const GError* error) {
   g_log(nullptr, G_LOG_LEVEL_WARNING,
         "Lost the session bus connection for screensaver inhibit: %s",
         error_reason(error));
-  application->screensaver_inhibit_cookie = 0;
-  g_clear_pointer(&application->portal_suspend_inhibit_handle, g_free);
-  g_clear_pointer(&application->portal_idle_inhibit_handle, g_free);
+  forget_session_bus_locks(application);
   release_connection(&application->session_bus, application);
 }
 
@@ -300,46 +250,6 @@ bool ensure_bus(MyApplication* application,
 }
 
 }  // namespace
-
-const char* error_reason(const GError* error) {
-  return error != nullptr && error->message != nullptr ? error->message
-                                                       : "unknown error";
-}
-
-GDBusConnection* connect_bus(GBusType bus_type, GError** error) {
-  g_autoptr(GAsyncQueue) results =
-      g_async_queue_new_full(bus_connect_result_free);
-  g_autoptr(GCancellable) cancellable = g_cancellable_new();
-  auto* job = g_new0(BusConnectJob, 1);
-  job->bus_type = bus_type;
-  job->cancellable = G_CANCELLABLE(g_object_ref(cancellable));
-  job->results = g_async_queue_ref(results);
-  GThread* thread =
-      g_thread_try_new("bus-connect", connect_bus_thread, job, error);
-  if (thread == nullptr) {
-    g_async_queue_unref(job->results);
-    g_object_unref(job->cancellable);
-    g_free(job);
-    return nullptr;
-  }
-  g_thread_unref(thread);
-
-  auto* result = static_cast<BusConnectResult*>(
-      g_async_queue_timeout_pop(results, kBusConnectTimeoutMs * 1000));
-  if (result == nullptr) {
-    // The thread ends soon after; what it makes is freed with the queue.
-    g_cancellable_cancel(cancellable);
-    g_set_error(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT,
-                "The bus did not answer within %u ms", kBusConnectTimeoutMs);
-    return nullptr;
-  }
-  GDBusConnection* connection = g_steal_pointer(&result->connection);
-  if (connection == nullptr) {
-    g_propagate_error(error, g_steal_pointer(&result->error));
-  }
-  bus_connect_result_free(result);
-  return connection;
-}
 
 bool ensure_system_bus(MyApplication* application,
                        const char* failure_message) {

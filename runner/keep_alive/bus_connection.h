@@ -1,29 +1,11 @@
-// The D-Bus pieces the keep-alive subsystem shares: the login manager's
-// names, the shell's own bus connections, and failure reasons for the log.
+// The keep-alive subsystem's own bus connections: made on first need, dropped
+// when the bus closes them, and the system bus sought again after a loss.
 #ifndef RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_
 #define RUNNER_KEEP_ALIVE_BUS_CONNECTION_H_
 
 #include <gio/gio.h>
 
 #include "runner/my_application.h"
-
-inline constexpr char kLogindBusName[] = "org.freedesktop.login1";
-inline constexpr char kLogindObjectPath[] = "/org/freedesktop/login1";
-inline constexpr char kLogindManagerInterface[] =
-    "org.freedesktop.login1.Manager";
-
-// Why the application holds off sleep, as every inhibitor is told.
-inline constexpr char kInhibitWhy[] =
-    "Keep blueprint runtime active while TarnGlass is open.";
-
-// The error's message, or "unknown error" when the call set none.
-const char* error_reason(const GError* error);
-
-// A new connection of the caller's own to the bus, or null with `error` set.
-// Unlike GIO's shared connections it does not end the process when the bus
-// goes away. Waits at most two seconds: a bus that accepts and never answers
-// (a socket whose daemon is restarting) fails like an absent one.
-GDBusConnection* connect_bus(GBusType bus_type, GError** error);
 
 // Connects application->system_bus (or session_bus) unless it is connected
 // already; a connection the bus has closed is dropped first. On failure logs

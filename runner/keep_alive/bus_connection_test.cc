@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "runner/keep_alive/logind_lock.h"
 #include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -100,7 +101,8 @@ TEST_F(SystemBusReconnectTest, KeepsTheLockAndSeeksTheBusUntilItReturns) {
   MyApplication* application = app.application();
   ASSERT_EQ(app.invoke("startKeepAlive"), KeepAliveApp::Answer::kTrue);
   ASSERT_EQ(list_logind_inhibitors().size(), 1u);
-  const gint fd = application->sleep_inhibit_fd;
+  const gint fd =
+      logind_lock_get_fd(KEEP_ALIVE_LOGIND_LOCK(application->sleep_lock));
 
   // 2, 4 and then 8 ms apart instead of 1, 2, ... 60 s.
   set_system_bus_reconnect_delays_for_testing(2, 8);
@@ -129,7 +131,8 @@ TEST_F(SystemBusReconnectTest, KeepsTheLockAndSeeksTheBusUntilItReturns) {
             (std::vector<guint>{2, 4, 8, 8}));
   EXPECT_EQ(*std::max_element(delays.begin(), delays.end()), 8u);
   // The lock was held throughout.
-  EXPECT_EQ(application->sleep_inhibit_fd, fd);
+  EXPECT_EQ(logind_lock_get_fd(KEEP_ALIVE_LOGIND_LOCK(application->sleep_lock)),
+            fd);
   EXPECT_EQ(list_logind_inhibitors().size(), 1u);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), KeepAliveApp::Answer::kTrue);
 

@@ -3,6 +3,7 @@
 #include "runner/keep_alive/sleep_notifications.h"
 
 #include "runner/keep_alive/bus_connection.h"
+#include "runner/keep_alive/logind_lock.h"
 
 namespace {
 

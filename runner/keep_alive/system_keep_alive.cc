@@ -1,16 +1,32 @@
-// The keep-alive channel: holds off system sleep with a blocking logind
-// inhibitor, or, when logind will not give one, with a screen-saver inhibit,
-// or, failing both, through the desktop portal.
+// The keep-alive channel: decides which locks to ask for, in what order, and
+// when to answer Dart. Locks asked for together run at the same time; the
+// next step follows only when the one before holds nothing. "startKeepAlive"
+// is answered once its locks have answered or missed their deadline.
 #include "runner/keep_alive/system_keep_alive.h"
 
-#include <gio/gunixfdlist.h>
-#include <unistd.h>
+#include <gdk/gdkx.h>
 
 #include <cstring>
 
+#include "runner/keep_alive/bus_connect.h"
 #include "runner/keep_alive/bus_connection.h"
-#include "runner/keep_alive/portal_inhibit.h"
+#include "runner/keep_alive/keep_alive_lock.h"
+#include "runner/keep_alive/logind_lock.h"
+#include "runner/keep_alive/portal_lock.h"
+#include "runner/keep_alive/screen_saver_lock.h"
 #include "runner/keep_alive/sleep_notifications.h"
+
+struct KeepAliveStart {
+  // Owned: the calls waiting for the answer, the first and any that came
+  // while it was pending.
+  GPtrArray* method_calls;
+  // The step being asked, and how many of its locks have yet to answer.
+  size_t step;
+  guint waiting;
+  // Buses that could not be connected during this start.
+  bool system_bus_failed;
+  bool session_bus_failed;
+};
 
 namespace {
 
@@ -18,106 +34,165 @@ constexpr char kStartKeepAliveMethod[] = "startKeepAlive";
 constexpr char kStopKeepAliveMethod[] = "stopKeepAlive";
 constexpr char kIsKeepAliveActiveMethod[] = "isKeepAliveActive";
 
-constexpr char kLogindInhibitMethod[] = "Inhibit";
+constexpr char kLogindBlockMode[] = "block";
 
-constexpr char kScreenSaverBusName[] = "org.freedesktop.ScreenSaver";
-constexpr char kScreenSaverObjectPath[] = "/org/freedesktop/ScreenSaver";
-constexpr char kScreenSaverInterface[] = "org.freedesktop.ScreenSaver";
-constexpr char kScreenSaverInhibitMethod[] = "Inhibit";
-constexpr char kScreenSaverUnInhibitMethod[] = "UnInhibit";
+using LockField = KeepAliveLock* _MyApplication::*;
 
-constexpr char kInhibitWhat[] = "sleep";
-constexpr char kInhibitWho[] = "TarnGlass";
-constexpr char kInhibitMode[] = "block";
+// Locks asked for together, on one bus.
+struct LockStep {
+  GBusType bus_type;
+  const char* connect_failure;
+  LockField locks[2];
+};
+
+constexpr LockStep kLockSteps[] = {
+    {G_BUS_TYPE_SYSTEM,
+     "Failed to connect system bus for sleep inhibit",
+     {&_MyApplication::sleep_lock, nullptr}},
+    {G_BUS_TYPE_SESSION,
+     "Failed to connect session bus for screensaver inhibit",
+     {&_MyApplication::screen_saver_lock, nullptr}},
+    // Suspend and idle in two requests: a backend that cannot hold off
+    // suspend (the GTK one outside GNOME) refuses a combined request, while
+    // an idle-only one reaches the screen saver.
+    {G_BUS_TYPE_SESSION,
+     "Failed to connect session bus for portal inhibit",
+     {&_MyApplication::portal_suspend_lock, &_MyApplication::portal_idle_lock}},
+};
+
+template <typename Function>
+void for_each_lock(MyApplication* application, Function function) {
+  for (const LockStep& step : kLockSteps) {
+    for (LockField field : step.locks) {
+      if (field != nullptr && application->*field != nullptr) {
+        function(application->*field, step);
+      }
+    }
+  }
+}
 
 gboolean is_keep_alive_active(MyApplication* application) {
-  return application->sleep_inhibit_fd >= 0 ||
-         application->screensaver_inhibit_cookie != 0 ||
-         application->portal_suspend_inhibit_handle != nullptr ||
-         application->portal_idle_inhibit_handle != nullptr;
+  gboolean active = FALSE;
+  for_each_lock(application, [&](KeepAliveLock* lock, const LockStep&) {
+    active = active || keep_alive_lock_is_held(lock);
+  });
+  return active;
 }
 
-// Asks logind for a blocking sleep inhibitor; true when its descriptor is
-// held in sleep_inhibit_fd.
-gboolean acquire_sleep_inhibitor(MyApplication* application) {
-  if (!ensure_system_bus(application,
-                         "Failed to connect system bus for sleep inhibit")) {
-    return FALSE;
-  }
-
-  g_autoptr(GError) error = nullptr;
-  g_autoptr(GUnixFDList) fd_list = nullptr;
-  g_autoptr(GVariant) reply = g_dbus_connection_call_with_unix_fd_list_sync(
-      application->system_bus, kLogindBusName, kLogindObjectPath,
-      kLogindManagerInterface, kLogindInhibitMethod,
-      g_variant_new("(ssss)", kInhibitWhat, kInhibitWho, kInhibitWhy,
-                    kInhibitMode),
-      G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &fd_list,
-      nullptr, &error);
-  if (reply == nullptr || fd_list == nullptr) {
-    g_log(nullptr, G_LOG_LEVEL_WARNING,
-          "Failed to acquire logind sleep inhibit: %s", error_reason(error));
-    return FALSE;
-  }
-
-  gint32 handle = -1;
-  g_variant_get(reply, "(h)", &handle);
-  // The handle comes from the peer; g_unix_fd_list_get does not guard against
-  // a negative index, so an index outside the list is refused here.
-  gint fd = -1;
-  g_autoptr(GError) fd_error = nullptr;
-  if (handle >= 0 && handle < g_unix_fd_list_get_length(fd_list)) {
-    fd = g_unix_fd_list_get(fd_list, handle, &fd_error);
-  }
-  if (fd < 0) {
-    g_log(nullptr, G_LOG_LEVEL_WARNING, "Failed to read logind inhibit fd: %s",
-          error_reason(fd_error));
-    return FALSE;
-  }
-  application->sleep_inhibit_fd = fd;
-  return TRUE;
+void respond_bool(FlMethodCall* method_call, gboolean value) {
+  g_autoptr(FlValue) result = fl_value_new_bool(value);
+  g_autoptr(FlMethodResponse) response =
+      FL_METHOD_RESPONSE(fl_method_success_response_new(result));
+  fl_method_call_respond(method_call, response, nullptr);
 }
 
-// Asks the screen saver on the connected session bus for an inhibit; true
-// when a non-zero cookie is held.
-gboolean acquire_screensaver_inhibit(MyApplication* application) {
-  g_autoptr(GError) error = nullptr;
-  g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
-      application->session_bus, kScreenSaverBusName, kScreenSaverObjectPath,
-      kScreenSaverInterface, kScreenSaverInhibitMethod,
-      g_variant_new("(ss)", kInhibitWho, kInhibitWhy), G_VARIANT_TYPE("(u)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-  if (reply == nullptr) {
-    g_log(nullptr, G_LOG_LEVEL_WARNING,
-          "Failed to acquire screensaver inhibit: %s", error_reason(error));
-    return FALSE;
-  }
-
-  guint32 cookie = 0;
-  g_variant_get(reply, "(u)", &cookie);
-  application->screensaver_inhibit_cookie = cookie;
-  return cookie != 0;
+void keep_alive_start_free(KeepAliveStart* start) {
+  g_ptr_array_unref(start->method_calls);
+  g_free(start);
 }
 
-gboolean start_system_keep_alive(MyApplication* application) {
+// Answers every waiting call and ends the start.
+void finish_start(MyApplication* application, gboolean held) {
+  KeepAliveStart* start = g_steal_pointer(&application->keep_alive_start);
+  for (guint i = 0; i < start->method_calls->len; i++) {
+    respond_bool(FL_METHOD_CALL(g_ptr_array_index(start->method_calls, i)),
+                 held);
+  }
+  keep_alive_start_free(start);
+}
+
+// The portal's identifier of the main window, "x11:<XID in hex>", so that a
+// dialog it may show has a parent; empty where none can be made.
+gchar* main_window_identifier(MyApplication* application) {
+  if (application->window != nullptr) {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(application->window));
+    if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
+      return g_strdup_printf("x11:%lx", gdk_x11_window_get_xid(window));
+    }
+  }
+  return g_strdup("");
+}
+
+// The step's bus, connected; null when it cannot be (logged once a start).
+GDBusConnection* step_bus(MyApplication* application, const LockStep& step) {
+  KeepAliveStart* start = application->keep_alive_start;
+  const bool system = step.bus_type == G_BUS_TYPE_SYSTEM;
+  bool& failed = system ? start->system_bus_failed : start->session_bus_failed;
+  if (failed) {
+    return nullptr;
+  }
+  failed = system ? !ensure_system_bus(application, step.connect_failure)
+                  : !ensure_session_bus(application, step.connect_failure);
+  if (failed) {
+    return nullptr;
+  }
+  return system ? application->system_bus : application->session_bus;
+}
+
+void lock_answered_cb(KeepAliveLock* lock, gboolean held, gpointer user_data);
+
+// Asks the locks of the current step, or of the next one that can be asked;
+// answers false when none is left.
+void ask_step(MyApplication* application) {
+  KeepAliveStart* start = application->keep_alive_start;
+  for (; start->step < G_N_ELEMENTS(kLockSteps); start->step++) {
+    const LockStep& step = kLockSteps[start->step];
+    GDBusConnection* bus = step_bus(application, step);
+    if (bus == nullptr) {
+      continue;
+    }
+    for (LockField field : step.locks) {
+      if (field == nullptr) {
+        continue;
+      }
+      KeepAliveLock* lock = application->*field;
+      if (KEEP_ALIVE_IS_PORTAL_LOCK(lock)) {
+        g_autofree gchar* window = main_window_identifier(application);
+        portal_lock_set_window(KEEP_ALIVE_PORTAL_LOCK(lock), window);
+      }
+      start->waiting++;
+      keep_alive_lock_request(lock, bus, lock_answered_cb, application);
+    }
+    return;
+  }
+  finish_start(application, FALSE);
+}
+
+void lock_answered_cb(KeepAliveLock* /* lock */,
+                      gboolean /* held */,
+                      gpointer user_data) {
+  MyApplication* application = MY_APPLICATION(user_data);
+  KeepAliveStart* start = application->keep_alive_start;
+  if (--start->waiting > 0) {
+    return;
+  }
+  if (is_keep_alive_active(application)) {
+    finish_start(application, TRUE);
+    return;
+  }
+  start->step++;
+  ask_step(application);
+}
+
+void start_system_keep_alive(MyApplication* application,
+                             FlMethodCall* method_call) {
   // Retried here because activation may have found no system bus.
   ensure_sleep_signal_subscription(application);
 
+  if (application->keep_alive_start != nullptr) {
+    g_ptr_array_add(application->keep_alive_start->method_calls,
+                    g_object_ref(method_call));
+    return;
+  }
   if (is_keep_alive_active(application)) {
-    return TRUE;
+    respond_bool(method_call, TRUE);
+    return;
   }
-  if (acquire_sleep_inhibitor(application)) {
-    return TRUE;
-  }
-  // The screen saver and the portal share the session bus.
-  if (!ensure_session_bus(
-          application,
-          "Failed to connect session bus for screensaver inhibit")) {
-    return FALSE;
-  }
-  // A cookie of 0 holds nothing.
-  return acquire_screensaver_inhibit(application) ||
-         acquire_portal_inhibit(application);
+  auto* start = g_new0(KeepAliveStart, 1);
+  start->method_calls = g_ptr_array_new_with_free_func(g_object_unref);
+  g_ptr_array_add(start->method_calls, g_object_ref(method_call));
+  application->keep_alive_start = start;
+  ask_step(application);
 }
 
 }  // namespace
@@ -128,52 +203,47 @@ void system_keep_alive_method_call_cb(FlMethodChannel* /* channel */,
   MyApplication* application = MY_APPLICATION(user_data);
   const gchar* method = fl_method_call_get_name(method_call);
 
-  g_autoptr(FlMethodResponse) response = nullptr;
   if (strcmp(method, kStartKeepAliveMethod) == 0) {
-    g_autoptr(FlValue) result =
-        fl_value_new_bool(start_system_keep_alive(application));
-    response = FL_METHOD_RESPONSE(fl_method_success_response_new(result));
+    start_system_keep_alive(application, method_call);
   } else if (strcmp(method, kStopKeepAliveMethod) == 0) {
     stop_system_keep_alive(application);
-    g_autoptr(FlValue) result = fl_value_new_bool(FALSE);
-    response = FL_METHOD_RESPONSE(fl_method_success_response_new(result));
+    respond_bool(method_call, FALSE);
   } else if (strcmp(method, kIsKeepAliveActiveMethod) == 0) {
-    g_autoptr(FlValue) result =
-        fl_value_new_bool(is_keep_alive_active(application));
-    response = FL_METHOD_RESPONSE(fl_method_success_response_new(result));
+    respond_bool(method_call, is_keep_alive_active(application));
   } else {
-    response = FL_METHOD_RESPONSE(fl_method_not_implemented_response_new());
+    g_autoptr(FlMethodResponse) response =
+        FL_METHOD_RESPONSE(fl_method_not_implemented_response_new());
+    fl_method_call_respond(method_call, response, nullptr);
   }
-  fl_method_call_respond(method_call, response, nullptr);
+}
+
+void init_system_keep_alive(MyApplication* application) {
+  g_return_if_fail(MY_IS_APPLICATION(application));
+  application->sleep_lock = logind_lock_new(
+      kLogindBlockMode, "Failed to acquire logind sleep inhibit");
+  application->screen_saver_lock = screen_saver_lock_new();
+  application->portal_suspend_lock = portal_lock_new(kPortalInhibitSuspend);
+  application->portal_idle_lock = portal_lock_new(kPortalInhibitIdle);
 }
 
 void stop_system_keep_alive(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
 
-  if (application->sleep_inhibit_fd >= 0) {
-    // Closing our copy of the descriptor ends the logind inhibitor.
-    close(application->sleep_inhibit_fd);
-    application->sleep_inhibit_fd = -1;
+  for_each_lock(application, [](KeepAliveLock* lock, const LockStep&) {
+    keep_alive_lock_release(lock);
+  });
+  if (application->keep_alive_start != nullptr) {
+    finish_start(application, FALSE);
   }
+}
 
-  // A cookie from a bus that has closed is not released on it.
-  if (application->screensaver_inhibit_cookie != 0 &&
-      application->session_bus != nullptr &&
-      !g_dbus_connection_is_closed(application->session_bus)) {
-    g_autoptr(GError) error = nullptr;
-    [[maybe_unused]] g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
-        application->session_bus, kScreenSaverBusName, kScreenSaverObjectPath,
-        kScreenSaverInterface, kScreenSaverUnInhibitMethod,
-        g_variant_new("(u)", application->screensaver_inhibit_cookie), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-    if (error != nullptr) {
-      g_log(nullptr, G_LOG_LEVEL_WARNING,
-            "Failed to release screensaver inhibit: %s", error->message);
+void forget_session_bus_locks(MyApplication* application) {
+  g_return_if_fail(MY_IS_APPLICATION(application));
+  for_each_lock(application, [](KeepAliveLock* lock, const LockStep& step) {
+    if (step.bus_type == G_BUS_TYPE_SESSION) {
+      keep_alive_lock_forget(lock);
     }
-  }
-  application->screensaver_inhibit_cookie = 0;
-
-  release_portal_inhibit(application);
+  });
 }
 
 void release_system_keep_alive(MyApplication* application) {
@@ -186,5 +256,16 @@ void release_system_keep_alive(MyApplication* application) {
         application->system_bus, application->sleep_signal_subscription_id);
   }
   application->sleep_signal_subscription_id = 0;
+  // The release calls must leave before the process ends.
+  if (application->session_bus != nullptr) {
+    flush_bus_briefly(application->session_bus);
+  }
   release_bus_connections(application);
+  for (const LockStep& step : kLockSteps) {
+    for (LockField field : step.locks) {
+      if (field != nullptr) {
+        g_clear_object(&(application->*field));
+      }
+    }
+  }
 }

@@ -1,5 +1,5 @@
-// The keep-alive channel: a logind sleep inhibitor, or a screen-saver inhibit
-// when that fails, or the desktop portal's when both fail.
+// The keep-alive channel: a logind sleep lock, or a screen-saver inhibit when
+// that fails, or the desktop portal's when both fail.
 #ifndef RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
 #define RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
 
@@ -12,11 +12,17 @@ inline constexpr char kSystemKeepAliveChannelName[] =
 void system_keep_alive_method_call_cb(FlMethodChannel* channel,
                                       FlMethodCall* method_call,
                                       gpointer user_data);
-// Releases whatever inhibitor is held.
+// Makes the application's locks, none held; called at its creation.
+void init_system_keep_alive(MyApplication* application);
+// Releases whatever lock is held and gives up those being asked for; a
+// pending "startKeepAlive" answers false. Waits for nobody.
 void stop_system_keep_alive(MyApplication* application);
-// Releases everything the keep-alive subsystem holds: inhibitors, the
+// The session bus has closed: the locks that lived on it are gone.
+void forget_session_bus_locks(MyApplication* application);
+// Releases everything the keep-alive subsystem holds: locks, the
 // sleep-signal subscription, the search for a lost system bus and the bus
-// connections. The application is left as it was created, keep-alive-wise.
+// connections. The release calls leave the process before it returns (within
+// about half a second).
 void release_system_keep_alive(MyApplication* application);
 
 #endif  // RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_

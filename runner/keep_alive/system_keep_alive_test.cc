@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "runner/keep_alive/bus_connection.h"
+#include "runner/keep_alive/cookie_lock.h"
+#include "runner/keep_alive/logind_lock.h"
+#include "runner/keep_alive/portal_lock.h"
 #include "runner/keep_alive/sleep_notifications.h"
 #include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
@@ -20,6 +24,31 @@ using Answer = KeepAliveApp::Answer;
 
 const std::string kExpectedInhibitor =
     std::string("sleep|TarnGlass|") + kKeepAliveReason + "|block";
+
+gint sleep_fd(MyApplication* application) {
+  return logind_lock_get_fd(KEEP_ALIVE_LOGIND_LOCK(application->sleep_lock));
+}
+
+guint32 screen_saver_cookie(MyApplication* application) {
+  return cookie_lock_get_cookie(
+      KEEP_ALIVE_COOKIE_LOCK(application->screen_saver_lock));
+}
+
+std::string portal_handle(KeepAliveLock* lock) {
+  const gchar* handle = portal_lock_get_handle(KEEP_ALIVE_PORTAL_LOCK(lock));
+  return handle != nullptr ? handle : "";
+}
+
+// A portal stand-in that answers the application's requests with
+// `response`; connects the application's session bus to learn its name.
+std::unique_ptr<DBusMockService> start_portal_for(MyApplication* application,
+                                                  int response) {
+  if (!ensure_session_bus(application, "Failed to connect session bus")) {
+    return nullptr;
+  }
+  return DBusMockService::start_portal(
+      g_dbus_connection_get_unique_name(application->session_bus), response);
+}
 
 std::vector<std::string> warnings(const LogCapture& log) {
   std::vector<std::string> messages;
@@ -52,7 +81,7 @@ TEST_F(SystemKeepAliveTest, LogindInhibitorIsHeldUntilStopped) {
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
   EXPECT_EQ(list_logind_inhibitors(),
             std::vector<std::string>{kExpectedInhibitor});
-  EXPECT_GE(app.application()->sleep_inhibit_fd, 0);
+  EXPECT_GE(sleep_fd(app.application()), 0);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
 
   // Already held: no second inhibitor and no screen-saver call.
@@ -61,7 +90,7 @@ TEST_F(SystemKeepAliveTest, LogindInhibitorIsHeldUntilStopped) {
   EXPECT_EQ(screen_saver->call_count(), 0u);
 
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
-  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
+  EXPECT_EQ(sleep_fd(app.application()), -1);
   EXPECT_TRUE(run_until([] { return list_logind_inhibitors().empty(); }));
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 
@@ -126,8 +155,7 @@ TEST_F(SystemKeepAliveTest, LostSessionBusForgetsTheScreenSaverCookie) {
   LogCapture log;
   ASSERT_TRUE(
       g_dbus_connection_close_sync(application->session_bus, nullptr, nullptr));
-  EXPECT_TRUE(
-      run_until([&] { return application->screensaver_inhibit_cookie == 0; }));
+  EXPECT_TRUE(run_until([&] { return screen_saver_cookie(application) == 0; }));
   EXPECT_EQ(application->session_bus, nullptr);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
@@ -159,8 +187,8 @@ TEST_F(SystemKeepAliveTest, RefusedLogindFallsBackToTheScreenSaver) {
   EXPECT_EQ(
       screen_saver->method_calls("Inhibit"),
       (std::vector<std::vector<std::string>>{{"TarnGlass", kKeepAliveReason}}));
-  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
+  EXPECT_EQ(sleep_fd(app.application()), -1);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 42u);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
 
   // Held through the screen saver: a second start asks nobody.
@@ -171,7 +199,7 @@ TEST_F(SystemKeepAliveTest, RefusedLogindFallsBackToTheScreenSaver) {
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
   EXPECT_EQ(screen_saver->method_calls("UnInhibit"),
             (std::vector<std::vector<std::string>>{{"42"}}));
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 0u);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
   EXPECT_EQ(warnings(log).size(), 1u);
 }
@@ -190,7 +218,7 @@ TEST_F(SystemKeepAliveTest, AbsentLogindFallsBackToTheScreenSaver) {
                                "GDBus.Error:org.freedesktop.DBus.Error."
                                "ServiceUnknown"))
       << logged[0];
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 7u);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 7u);
 
   // Dispose releases the screen-saver inhibit too.
   app.dispose();
@@ -209,44 +237,55 @@ TEST_F(SystemKeepAliveTest, ScreenSaverCookieZeroLeavesKeepAliveInactive) {
   EXPECT_EQ(screen_saver->method_calls("UnInhibit").size(), 0u);
 
   // A cookie of 0 holds nothing; the portal is asked instead.
-  auto portal = DBusMockService::start_portal();
+  auto portal = start_portal_for(app.application(), 0);
   ASSERT_TRUE(portal);
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
   EXPECT_EQ(portal->method_calls("Inhibit").size(), 2u);
 }
 
 // Inside a sandbox only the desktop portal can be reached: suspend and idle
-// are asked for in two requests, with the main window's identifier, and
-// both requests are closed again by a stop and by dispose.
+// are asked for in two requests, each with a token of its own and the main
+// window's identifier, and both requests are closed again by a stop and by
+// dispose.
 TEST_F(SystemKeepAliveTest, PortalInhibitsWhenNothingElseCan) {
-  auto portal = DBusMockService::start_portal();
-  ASSERT_TRUE(portal);
   KeepAliveApp app;
   MyApplication* application = app.application();
+  auto portal = start_portal_for(application, 0);
+  ASSERT_TRUE(portal);
   GtkWindow* window = make_window_with_view();
   gtk_widget_realize(GTK_WIDGET(window));
   application->window = window;
   g_autofree gchar* identifier = g_strdup_printf(
       "x11:%lx",
       gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(window))));
-  const std::string options =
-      std::string("{'reason': <'") + kKeepAliveReason + "'>}";
 
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
-  EXPECT_EQ(portal->method_calls("Inhibit"),
-            (std::vector<std::vector<std::string>>{
-                {identifier, "4", options}, {identifier, "8", options}}));
+  auto requests = portal->method_calls("Inhibit");
+  ASSERT_EQ(requests.size(), 2u);
+  std::sort(requests.begin(), requests.end(),
+            [](const auto& a, const auto& b) { return a[1] < b[1]; });
+  for (size_t i = 0; i < 2; i++) {
+    EXPECT_EQ(requests[i][0], identifier);
+    EXPECT_EQ(requests[i][1], i == 0 ? "4" : "8");
+    EXPECT_NE(requests[i][2].find(std::string("'reason': <'") +
+                                  kKeepAliveReason + "'>"),
+              std::string::npos)
+        << requests[i][2];
+  }
+  EXPECT_NE(requests[0][2], requests[1][2]) << "one token per request";
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kTrue);
   // Held: a second start asks nothing.
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
   EXPECT_EQ(portal->method_calls("Inhibit").size(), 2u);
 
-  const std::string suspend = application->portal_suspend_inhibit_handle;
-  const std::string idle = application->portal_idle_inhibit_handle;
+  const std::string suspend = portal_handle(application->portal_suspend_lock);
+  const std::string idle = portal_handle(application->portal_idle_lock);
   EXPECT_NE(suspend, idle);
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
-  EXPECT_EQ(portal->method_calls("Close", suspend.c_str()).size(), 1u);
-  EXPECT_EQ(portal->method_calls("Close", idle.c_str()).size(), 1u);
+  EXPECT_TRUE(run_until([&] {
+    return portal->method_calls("Close", suspend.c_str()).size() == 1u &&
+           portal->method_calls("Close", idle.c_str()).size() == 1u;
+  }));
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 
   // Without a main window the identifier is empty.
@@ -254,9 +293,56 @@ TEST_F(SystemKeepAliveTest, PortalInhibitsWhenNothingElseCan) {
   gtk_widget_destroy(GTK_WIDGET(window));
   EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kTrue);
   EXPECT_EQ(portal->method_calls("Inhibit")[2][0], "");
-  const std::string second = application->portal_idle_inhibit_handle;
+  const std::string second = portal_handle(application->portal_idle_lock);
+  // The release at dispose leaves the process before dispose returns.
   app.dispose();
   EXPECT_EQ(portal->method_calls("Close", second.c_str()).size(), 1u);
+}
+
+// A portal whose backend refuses both requests hands out their handles all
+// the same, and then answers "Response" 2 on each: nothing is held.
+TEST_F(SystemKeepAliveTest, PortalRefusalsHoldNothing) {
+  KeepAliveApp app;
+  auto portal = start_portal_for(app.application(), 2);
+  ASSERT_TRUE(portal);
+  LogCapture log;
+
+  EXPECT_EQ(app.invoke("startKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  auto logged = warnings(log);
+  EXPECT_EQ(std::count(logged.begin(), logged.end(),
+                       "Failed to acquire portal inhibit: The portal refused "
+                       "the request (response 2)"),
+            2);
+}
+
+// "stopKeepAlive" while a start waits for the screen saver: the start and
+// the stop answer false at once, and the cookie the screen saver grants
+// afterwards is released.
+TEST_F(SystemKeepAliveTest, StopWhileStartingReleasesALateLock) {
+  auto screen_saver =
+      DBusMockService::start_screen_saver(42, false, /*delay_ms=*/1000);
+  ASSERT_TRUE(screen_saver);
+  KeepAliveApp app;
+  MyApplication* application = app.application();
+
+  auto start = app.send("startKeepAlive");
+  ASSERT_TRUE(run_until([&] {
+    return keep_alive_lock_is_pending(application->screen_saver_lock);
+  }));
+  // A second start while the first is pending gets the same answer.
+  auto second = app.send("startKeepAlive");
+  drain_main_loop();
+  EXPECT_FALSE(start->has_value() || second->has_value());
+  EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(*start, Answer::kFalse);
+  EXPECT_EQ(*second, Answer::kFalse);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  EXPECT_TRUE(run_until([&] {
+    return screen_saver->method_calls("UnInhibit") ==
+           std::vector<std::vector<std::string>>{{"42"}};
+  }));
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 }
 
 TEST_F(SystemKeepAliveTest, FailedUnInhibitStillClearsTheCookie) {
@@ -268,12 +354,14 @@ TEST_F(SystemKeepAliveTest, FailedUnInhibitStillClearsTheCookie) {
 
   LogCapture log;
   EXPECT_EQ(app.invoke("stopKeepAlive"), Answer::kFalse);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 0u);
+  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
+  // Logged when the refusal comes; nobody waited for it.
+  EXPECT_TRUE(run_until([&] { return !warnings(log).empty(); }));
   EXPECT_EQ(warnings(log),
             std::vector<std::string>{
                 "Failed to release screensaver inhibit: GDBus.Error:"
                 "org.freedesktop.ScreenSaver.NoCookie: No such cookie"});
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
-  EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
 }
 
 TEST_F(SystemKeepAliveTest, NoServiceAtAllAnswersFalse) {
@@ -307,8 +395,8 @@ TEST_F(SystemKeepAliveTest, UnknownAndMiscasedNamesAreNotImplemented) {
         "isKeepaliveActive", "startKeepAlive ", "", "systemWillSleep"}) {
     EXPECT_EQ(app.invoke(method), Answer::kNotImplemented) << method;
   }
-  EXPECT_EQ(app.application()->sleep_inhibit_fd, -1);
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 0u);
+  EXPECT_EQ(sleep_fd(app.application()), -1);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 0u);
   EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
 }
 
@@ -382,7 +470,7 @@ void start_without_system_bus() {
       << logged[2];
   EXPECT_EQ(app.application()->system_bus, nullptr);
   EXPECT_EQ(app.application()->sleep_signal_subscription_id, 0u);
-  EXPECT_EQ(app.application()->screensaver_inhibit_cookie, 42u);
+  EXPECT_EQ(screen_saver_cookie(app.application()), 42u);
 }
 
 TEST_F(SystemKeepAliveWithoutBusTest, RetriesTheSystemBusAtEachStart) {

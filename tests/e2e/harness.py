@@ -15,6 +15,8 @@ App(args=(), env=None, executable=None, startup_timeout=30)
     check), terminates (then kills) it if it still runs, and fails the test
     if the process printed a sanitizer report.
   .request(op, timeout=10, **fields) -> reply dict (raises TimeoutError)
+  .send_request(op, **fields) -> the request's id, without waiting;
+      .wait_reply(id, timeout=10) -> its reply, .has_reply(id) -> bool
   .invoke(channel, method, args=None, timeout=10) -> reply dict, e.g.
       {"response": "success", "value": True}
   .invoke_value(channel, method, args=None) -> value of a success reply
@@ -79,6 +81,7 @@ LogindMock(inhibit_error=None)
     Context manager: python3-dbusmock's logind template on the system bus.
   .list_inhibitors() -> list of (what, who, why, mode, uid, pid)
   .fail_inhibit(message) makes Inhibit fail with AccessDenied
+  .hang_inhibit() makes Inhibit hang the mock (nothing else is answered)
   .emit_prepare_for_sleep(active)
 BusProxy(address, socket_path, *options)
     Context manager: xdg-dbus-proxy between a bus at `address` and a socket
@@ -373,7 +376,7 @@ class App:
 
     # -- requests
 
-    def request(self, op, timeout=10, **fields):
+    def send_request(self, op, **fields):
         if self._sock is None:
             raise RuntimeError("not connected")
         with self._cond:
@@ -383,6 +386,15 @@ class App:
         message["id"] = request_id
         message["op"] = op
         self._sock.sendall((json.dumps(message) + "\n").encode("utf-8"))
+        return request_id
+
+    def has_reply(self, request_id):
+        with self._cond:
+            return request_id in self._replies
+
+    def request(self, op, timeout=10, **fields):
+        request_id = self.send_request(op, **fields)
+        message = dict(fields, id=request_id, op=op)
         deadline = time.monotonic() + timeout
         with self._cond:
             while request_id not in self._replies:
@@ -1029,6 +1041,11 @@ class LogindMock(_DBusMock):
     def fail_inhibit(self, message):
         self.add_method(self.interface, "Inhibit", "ssss", "h",
                         _raise_code(message, "org.freedesktop.DBus.Error.AccessDenied"))
+
+    def hang_inhibit(self):
+        """Inhibit blocks the mock for a minute: it owns its name and answers
+        nobody."""
+        self.add_method(self.interface, "Inhibit", "ssss", "h", "time.sleep(60)")
 
     def list_inhibitors(self):
         (inhibitors,) = self.call(self.interface + ".ListInhibitors")

@@ -8,6 +8,7 @@ import os
 import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 from harness import (APPLICATION_ID, App, BusProxy, KEEP_ALIVE_CHANNEL,
@@ -72,6 +73,27 @@ class LogindInhibitorTest(unittest.TestCase):
             app.close_view(0)
             self.assertEqual(app.wait_exit(30), 0)
             self.assertEqual(screen_saver.calls()[1:], [("UnInhibit", [42])])
+
+
+class HungServiceTest(unittest.TestCase):
+    def test_the_app_answers_while_logind_hangs(self):
+        # logind owns its name and answers nobody: the start waits for it two
+        # seconds, then falls back to the screen saver.
+        with LogindMock() as logind, ScreenSaverMock(cookie=42), App() as app:
+            wait_for_keep_alive_channel(app)
+            logind.hang_inhibit()
+            started = time.monotonic()
+            start = app.send_request("invoke", channel=KEEP_ALIVE_CHANNEL,
+                                     method="startKeepAlive")
+            longest = 0
+            while not app.has_reply(start):
+                sent = time.monotonic()
+                app.request("state", timeout=5)
+                longest = max(longest, time.monotonic() - sent)
+            self.assertEqual(app.wait_reply(start).get("value"), True)
+            self.assertLess(time.monotonic() - started, 4.5)
+            self.assertLess(longest, 0.25)
+            app.wait_log("Failed to acquire logind sleep inhibit: No reply within 2000 ms")
 
 
 class WithoutSystemBusTest(unittest.TestCase):

@@ -39,10 +39,20 @@ std::atomic<uint32_t> next_cookie{1};
 std::mutex inhibitors_mutex;
 std::vector<int> inhibitor_read_ends;
 
+constexpr uint8_t kHoldAnswers = 0x40;
+
+// A call whose answer is held, with the mode it is to be answered in.
+struct HeldCall {
+  GDBusMethodInvocation* invocation;
+  uint8_t mode;
+};
+std::mutex held_mutex;
+std::vector<HeldCall> held_calls;
+
 // logind: 0 grants, 1 refuses, 2 names a descriptor outside the list,
 // 3 sends no descriptor, 4 names descriptor -1.
-void answer_logind_inhibit(GDBusMethodInvocation* invocation) {
-  const uint8_t mode = logind_mode.load() % 5;
+void answer_logind_inhibit(GDBusMethodInvocation* invocation, uint8_t mode) {
+  mode %= 5;
   if (mode == 1) {
     g_dbus_method_invocation_return_dbus_error(
         invocation, "org.freedesktop.DBus.Error.AccessDenied", "Refused");
@@ -70,9 +80,9 @@ void answer_logind_inhibit(GDBusMethodInvocation* invocation) {
 
 // Screen saver: 0 grants, 1 answers cookie 0, 2 refuses, 3 grants and
 // refuses the release.
-void answer_screen_saver(const gchar* method,
-                         GDBusMethodInvocation* invocation) {
-  const uint8_t mode = screen_saver_mode.load() % 4;
+void answer_screen_saver(GDBusMethodInvocation* invocation, uint8_t mode) {
+  const gchar* method = g_dbus_method_invocation_get_method_name(invocation);
+  mode %= 4;
   if (g_strcmp0(method, "UnInhibit") == 0) {
     if (mode == 3) {
       g_dbus_method_invocation_return_dbus_error(
@@ -92,19 +102,37 @@ void answer_screen_saver(const gchar* method,
                                         g_variant_new("(u)", cookie));
 }
 
+bool is_logind(GDBusMethodInvocation* invocation) {
+  return g_strcmp0(g_dbus_method_invocation_get_interface_name(invocation),
+                   "org.freedesktop.login1.Manager") == 0;
+}
+
+void answer(GDBusMethodInvocation* invocation, uint8_t mode) {
+  if (is_logind(invocation)) {
+    answer_logind_inhibit(invocation, mode);
+  } else {
+    answer_screen_saver(invocation, mode);
+  }
+}
+
 void method_call_cb(GDBusConnection*,
                     const gchar*,
                     const gchar*,
-                    const gchar* interface_name,
-                    const gchar* method_name,
+                    const gchar*,
+                    const gchar*,
                     GVariant*,
                     GDBusMethodInvocation* invocation,
                     gpointer) {
-  if (g_strcmp0(interface_name, "org.freedesktop.login1.Manager") == 0) {
-    answer_logind_inhibit(invocation);
-  } else {
-    answer_screen_saver(method_name, invocation);
+  const uint8_t mode =
+      is_logind(invocation) ? logind_mode.load() : screen_saver_mode.load();
+  if ((mode & kHoldAnswers) != 0) {
+    std::lock_guard<std::mutex> lock(held_mutex);
+    // The invocation is ours until answered.
+    held_calls.push_back(
+        {invocation, static_cast<uint8_t>(mode & ~kHoldAnswers)});
+    return;
   }
+  answer(invocation, mode);
 }
 
 bool own_name(const char* name) {
@@ -194,6 +222,29 @@ void bus_mocks_emit_prepare_for_sleep(uint8_t body) {
       mock_connection, nullptr, "/org/freedesktop/login1",
       "org.freedesktop.login1.Manager", "PrepareForSleep", parameters, nullptr);
   g_dbus_connection_flush_sync(mock_connection, nullptr, nullptr);
+}
+
+void bus_mocks_answer_held() {
+  std::vector<HeldCall> calls;
+  {
+    std::lock_guard<std::mutex> lock(held_mutex);
+    calls.swap(held_calls);
+  }
+  for (const HeldCall& call : calls) {
+    answer(call.invocation, call.mode);
+  }
+}
+
+size_t bus_mocks_inhibitors_held() {
+  std::lock_guard<std::mutex> lock(inhibitors_mutex);
+  size_t held = 0;
+  for (int fd : inhibitor_read_ends) {
+    struct pollfd entry = {fd, POLLIN, 0};
+    if (poll(&entry, 1, 0) == 0 || (entry.revents & POLLHUP) == 0) {
+      held++;
+    }
+  }
+  return held;
 }
 
 bool bus_mocks_inhibitors_released() {

@@ -1,6 +1,7 @@
 // A private D-Bus bus that stands in for both the system and the session bus,
 // with logind's sleep inhibitor and the screen saver's inhibit answered by
-// mocks on a thread of their own (the shell's calls block the main thread).
+// mocks on a thread of their own, at once or, when the input says so, only
+// when the fuzzer lets them.
 // The fuzzer never reaches a real bus, so it never holds a real inhibitor.
 #ifndef TESTS_FUZZ_BUS_MOCKS_H_
 #define TESTS_FUZZ_BUS_MOCKS_H_
@@ -13,11 +14,18 @@
 // environment at the bus. False when no bus could be started.
 bool bus_mocks_start();
 
-// How the mocks answer from now on; any byte is a mode.
+// How the mocks answer from now on; any byte is a mode. With bit 0x40 set a
+// mock holds its answers until bus_mocks_answer_held().
 void bus_mocks_set_modes(uint8_t logind_mode, uint8_t screen_saver_mode);
+
+// Sends the answers held so far.
+void bus_mocks_answer_held();
 
 // Emits logind's "PrepareForSleep" with a body chosen by `body`.
 void bus_mocks_emit_prepare_for_sleep(uint8_t body);
+
+// How many sleep inhibitors handed out the shell has not closed yet.
+size_t bus_mocks_inhibitors_held();
 
 // Whether every sleep inhibitor handed out has been closed by the shell,
 // waiting a moment for the bus to deliver; forgets them either way.

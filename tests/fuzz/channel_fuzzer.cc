@@ -70,11 +70,12 @@ constexpr const char* kWindowControlMethods[] = {
     "FocusCurrentWindow",
 };
 
+// The last starts without waiting for the answer, so that what follows
+// meets it pending.
+constexpr char kStartWithoutWaiting[] = "startKeepAlive, not waited for";
 constexpr const char* kKeepAliveMethods[] = {
-    "startKeepAlive",
-    "stopKeepAlive",
-    "isKeepAliveActive",
-    "StartKeepAlive",
+    "startKeepAlive", "stopKeepAlive",      "isKeepAliveActive",
+    "StartKeepAlive", kStartWithoutWaiting,
 };
 
 // What the shell may send to Dart.
@@ -195,15 +196,90 @@ FlBinaryMessenger* messenger() {
 // application's channels hold it; calls go to it while it is there.
 FlBinaryMessenger* main_messenger = nullptr;
 
-void call(const char* channel, const std::string& method, FlValue* args) {
-  g_autoptr(FlMethodResponse) response = fl_dev_messenger_invoke_sync(
-      main_messenger, channel, method.c_str(), args);
+// A call's answer, filled in by the messenger.
+struct Answer {
+  bool answered;
+  FlMethodResponse* response;
+};
+
+void answered_cb(FlMethodResponse* response, gpointer user_data) {
+  auto* answer = static_cast<Answer*>(user_data);
+  answer->answered = true;
+  answer->response = response != nullptr
+                         ? FL_METHOD_RESPONSE(g_object_ref(response))
+                         : nullptr;
+}
+
+// Waits for an answer that comes later (a keep-alive start waits for D-Bus
+// replies, or for its deadline): the main loop runs, the mocks' thread gets
+// real time to reply, and after 5 ms of it with no answer the virtual clock
+// moves on 25 ms. Calls answered at once run no main loop.
+void wait_for_answer(const Answer& answer) {
+  constexpr int kMaxVirtualWaitMs = 10000;
+  for (int round = 0; !answer.answered; round++) {
+    if (round >= kMaxVirtualWaitMs / 25 * 5) {
+      fail("a channel call was not answered within 10 s");
+    }
+    for (int i = 0; i < 100 && !answer.answered &&
+                    g_main_context_iteration(nullptr, FALSE);
+         i++) {
+    }
+    if (answer.answered) {
+      break;
+    }
+    g_usleep(1000);
+    if (round % 5 == 4) {
+      virtual_clock_advance_ms(25);
+    }
+  }
+}
+
+void check_answer(const Answer& answer) {
+  g_autoptr(FlMethodResponse) response = answer.response;
   if (response == nullptr) {
-    fail("a channel call was not answered before its handler returned");
+    fail("a channel call was released without an answer");
   }
   if (FL_IS_METHOD_ERROR_RESPONSE(response)) {
     fail("a channel call was answered with an error");
   }
+}
+
+void send(const char* channel,
+          const std::string& method,
+          FlValue* args,
+          Answer* answer) {
+  if (!fl_dev_messenger_invoke(main_messenger, channel, method.c_str(), args,
+                               answered_cb, answer)) {
+    fail("a channel has no handler");
+  }
+}
+
+void call(const char* channel, const std::string& method, FlValue* args) {
+  Answer answer = {false, nullptr};
+  send(channel, method, args, &answer);
+  wait_for_answer(answer);
+  check_answer(answer);
+}
+
+// Calls not waited for; each must have been answered once the application
+// has gone.
+std::vector<Answer*> unwaited_answers;
+
+void call_without_waiting(const char* channel,
+                          const std::string& method,
+                          FlValue* args) {
+  auto* answer = new Answer{false, nullptr};
+  unwaited_answers.push_back(answer);
+  send(channel, method, args, answer);
+}
+
+void check_unwaited_answers() {
+  for (Answer* answer : unwaited_answers) {
+    wait_for_answer(*answer);
+    check_answer(*answer);
+    delete answer;
+  }
+  unwaited_answers.clear();
 }
 
 void open_child_window(uint8_t flags) {
@@ -296,8 +372,19 @@ void lose_bus(uint8_t which) {
 // Whatever keep-alive and the session hold must go with the application:
 // dispose releases the inhibitors, the signal subscription and the reconnect
 // timer, and the pending end of an unseen session is the application's data.
-// Checked once the application and the drain are gone.
+// A lock granted after the application went (a held answer, sent now) is
+// released when its reply comes. Checked once the application and the drain
+// are gone.
+void answer_held_keep_alive_calls() {
+  bus_mocks_answer_held();
+}
+
 void expect_keep_alive_released() {
+  // The late replies come in real time; a second is plenty.
+  for (int i = 0; i < 1000 && bus_mocks_inhibitors_held() > 0; i++) {
+    turn_main_loop(0, false);
+    g_usleep(1000);
+  }
   if (!bus_mocks_inhibitors_released()) {
     fail("a sleep inhibitor is still held after the application went");
   }
@@ -373,6 +460,8 @@ void end_input() {
 // Once the application is released: every timeout the input started runs
 // out, and nothing of the input may remain.
 void check_reset() {
+  check_unwaited_answers();
+  answer_held_keep_alive_calls();
   // The windows are gone: only the first tick waits for the X server.
   for (int i = 0; i < kDrainTicks; i++) {
     turn_main_loop(kDrainTickMs, i == 0);
@@ -430,7 +519,11 @@ void run_step(FuzzInput& input) {
     const std::string method = input.name(methods, count);
     g_autoptr(FlValue) args = input.value(view_id);
     trace(channel, method, args);
-    call(channel, method, args);
+    if (method == kStartWithoutWaiting) {
+      call_without_waiting(channel, "startKeepAlive", args);
+    } else {
+      call(channel, method, args);
+    }
   };
   switch (step) {
     case kWindowControlCall:
@@ -453,7 +546,9 @@ void run_step(FuzzInput& input) {
       first_frame(argument);
       break;
     case kTurnMainLoop:
-      // Up to two seconds, past the reveal fallback.
+      // Answers the mocks held come now, then up to two seconds pass, past
+      // the reveal fallback and the keep-alive deadline.
+      bus_mocks_answer_held();
       turn_main_loop(argument * 8);
       break;
     case kSleepSignal:

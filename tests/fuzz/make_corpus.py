@@ -26,7 +26,7 @@ preferredWidth preferredHeight minWidth minHeight showSystemTitleBar""".split()
 EDGES = ["northWest", "north", "northEast", "east", "southEast", "south",
          "southWest", "west", "North", ""]
 KEEP_ALIVE = ["startKeepAlive", "stopKeepAlive", "isKeepAliveActive",
-              "StartKeepAlive"]
+              "StartKeepAlive", "startKeepAlive, not waited for"]
 
 # Values (fuzz_input.cc's tags).
 NULL = bytes([0])
@@ -182,6 +182,15 @@ INPUTS = {
         + keep_alive("StartKeepAlive", mapping(edge=edge("west"))),
     "keep_alive_release_fails": header(4, 3) + keep_alive("startKeepAlive")
         + keep_alive("stopKeepAlive"),
+    # Answers held by the mocks (bit 0x40): the start answers after each
+    # deadline, the locks granted later are released; then a start still
+    # pending meets a second start, a stop, and its late lock.
+    "keep_alive_late": header(0x40, 0x40) + keep_alive("startKeepAlive")
+        + turn(16) + keep_alive("startKeepAlive, not waited for")
+        + keep_alive("startKeepAlive") + turn(16)
+        + keep_alive("startKeepAlive, not waited for")
+        + keep_alive("stopKeepAlive") + turn(16)
+        + keep_alive("startKeepAlive, not waited for"),
     "sleep_and_wake": sleep_signal(0) + turn(0) + sleep_signal(1)
         + sleep_signal(2) + sleep_signal(3) + turn(16),
     "system_bus_lost": keep_alive("startKeepAlive") + lose_bus(0) + turn(16)

@@ -28,10 +28,22 @@ constexpr char kRefuseInhibitCode[] =
 constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
 constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
 // Each request gets an object of its own, so that its Close is logged there.
+// Format: the caller's path element, then the Response (-1 for none).
 constexpr char kPortalInhibitCode[] =
-    "ret = '/org/freedesktop/portal/desktop/request/1_1/t%d' % len(objects)\n"
+    "from gi.repository import GLib\n"
+    "ret = dbus.ObjectPath('/org/freedesktop/portal/desktop/request/%s/' + "
+    "args[2].get('handle_token', 'none'))\n"
     "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, "
-    "[('Close', '', '', '')])";
+    "[('Close', '', '', '')])\n"
+    "def respond(path=ret, mock=self, code=%d):\n"
+    "    objects[path].EmitSignal('org.freedesktop.portal.Request', "
+    "'Response', 'ua{sv}', [dbus.UInt32(code), "
+    "dbus.Dictionary({}, signature='sv')])\n"
+    "    if code != 0:\n"
+    "        mock.RemoveObject(path)\n"
+    "    return False\n"
+    "if %d >= 0:\n"
+    "    GLib.idle_add(respond)\n";
 constexpr char kFailUnInhibitCode[] =
     "raise dbus.exceptions.DBusException('No such cookie', "
     "name='org.freedesktop.ScreenSaver.NoCookie')";
@@ -133,11 +145,13 @@ std::unique_ptr<DBusMockService> DBusMockService::start_refusing_logind() {
 
 std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
     guint32 cookie,
-    bool fail_uninhibit) {
+    bool fail_uninhibit,
+    guint delay_ms) {
   auto service = start(G_BUS_TYPE_SESSION, kScreenSaverName,
                        {kScreenSaverName, kScreenSaverPath, kScreenSaverName});
   if (service != nullptr) {
-    g_autofree gchar* inhibit_code = g_strdup_printf("ret = %u", cookie);
+    g_autofree gchar* inhibit_code =
+        g_strdup_printf("time.sleep(%u / 1000)\nret = %u", delay_ms, cookie);
     service->add_method("Inhibit", "ss", "u", inhibit_code);
     service->add_method("UnInhibit", "u", "",
                         fail_uninhibit ? kFailUnInhibitCode : "");
@@ -145,12 +159,18 @@ std::unique_ptr<DBusMockService> DBusMockService::start_screen_saver(
   return service;
 }
 
-std::unique_ptr<DBusMockService> DBusMockService::start_portal() {
+std::unique_ptr<DBusMockService> DBusMockService::start_portal(
+    const std::string& caller,
+    int response) {
   auto service =
       start(G_BUS_TYPE_SESSION, kPortalName,
             {kPortalName, kPortalPath, "org.freedesktop.portal.Inhibit"});
   if (service != nullptr) {
-    service->add_method("Inhibit", "sua{sv}", "o", kPortalInhibitCode);
+    g_autofree gchar* element = g_strdup(caller.c_str() + 1);
+    g_strdelimit(element, ".", '_');
+    g_autofree gchar* code =
+        g_strdup_printf(kPortalInhibitCode, element, response, response);
+    service->add_method("Inhibit", "sua{sv}", "o", code);
   }
   return service;
 }
@@ -306,9 +326,10 @@ void KeepAliveApp::dispose() {
   g_clear_object(&application_);
 }
 
-KeepAliveApp::Answer KeepAliveApp::invoke(const char* method) {
-  g_autoptr(FlMethodResponse) response = fl_dev_messenger_invoke_sync(
-      messenger_, kSystemKeepAliveChannelName, method, nullptr);
+namespace {
+
+KeepAliveApp::Answer read_answer(FlMethodResponse* response) {
+  using Answer = KeepAliveApp::Answer;
   if (FL_IS_METHOD_NOT_IMPLEMENTED_RESPONSE(response)) {
     return Answer::kNotImplemented;
   }
@@ -321,6 +342,35 @@ KeepAliveApp::Answer KeepAliveApp::invoke(const char* method) {
     return Answer::kOther;
   }
   return fl_value_get_bool(result) ? Answer::kTrue : Answer::kFalse;
+}
+
+// Called once per call, with null when the call went unanswered.
+void answered_cb(FlMethodResponse* response, gpointer user_data) {
+  auto* pending = static_cast<KeepAliveApp::PendingAnswer*>(user_data);
+  **pending = read_answer(response);
+  delete pending;
+}
+
+}  // namespace
+
+KeepAliveApp::PendingAnswer KeepAliveApp::send(const char* method) {
+  auto answer = std::make_shared<std::optional<Answer>>();
+  auto* slot = new PendingAnswer(answer);
+  if (!fl_dev_messenger_invoke(messenger_, kSystemKeepAliveChannelName, method,
+                               nullptr, answered_cb, slot)) {
+    delete slot;
+    ADD_FAILURE() << "no handler for " << method;
+  }
+  return answer;
+}
+
+KeepAliveApp::Answer KeepAliveApp::invoke(const char* method) {
+  PendingAnswer answer = send(method);
+  if (!run_until([&] { return answer->has_value(); }, 10000)) {
+    ADD_FAILURE() << method << " was not answered within 10 s";
+    return Answer::kOther;
+  }
+  return **answer;
 }
 
 std::vector<std::string> KeepAliveApp::sent_methods() {

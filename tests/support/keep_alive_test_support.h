@@ -7,6 +7,7 @@
 #include <gio/gio.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,13 @@ class DBusMockService {
   static std::unique_ptr<DBusMockService> start_logind();
   // An org.freedesktop.login1 whose Inhibit fails with "Inhibition refused".
   static std::unique_ptr<DBusMockService> start_refusing_logind();
-  // org.freedesktop.ScreenSaver whose Inhibit answers `cookie`; UnInhibit
-  // fails with "No such cookie" when `fail_uninhibit`.
+  // org.freedesktop.ScreenSaver whose Inhibit answers `cookie`, after
+  // `delay_ms` in which the service answers nobody; UnInhibit fails with "No
+  // such cookie" when `fail_uninhibit`.
   static std::unique_ptr<DBusMockService> start_screen_saver(
       guint32 cookie,
-      bool fail_uninhibit = false);
+      bool fail_uninhibit = false,
+      guint delay_ms = 0);
 
   // Stops the process and waits until its name is gone.
   ~DBusMockService();
@@ -53,8 +56,13 @@ class DBusMockService {
                  const GVariantType* reply_type);
 
   // org.freedesktop.portal.Desktop whose Inhibit answers the path of a new
-  // org.freedesktop.portal.Request object with a Close method.
-  static std::unique_ptr<DBusMockService> start_portal();
+  // org.freedesktop.portal.Request object with a Close method, the path the
+  // caller's "handle_token" and `caller` (its unique name) determine. The
+  // request then emits "Response" with `response` after the reply (and is
+  // gone when that is not 0); with -1 it emits none, as older portals.
+  static std::unique_ptr<DBusMockService> start_portal(
+      const std::string& caller,
+      int response);
 
   // Arguments of each logged call of `method` on the main object (or on
   // `object_path`), strings and numbers rendered with g_variant_print.
@@ -104,7 +112,12 @@ class KeepAliveApp {
   void dispose();
 
   enum class Answer { kTrue, kFalse, kNotImplemented, kOther };
-  // Delivers a call from Dart and reads the answer.
+  // Filled in when the call is answered.
+  using PendingAnswer = std::shared_ptr<std::optional<Answer>>;
+  // Delivers a call from Dart and returns at once.
+  PendingAnswer send(const char* method);
+  // Delivers a call from Dart and waits (up to 10 s, failing the test) for
+  // the answer.
   Answer invoke(const char* method);
 
   // Methods sent to Dart on the keep-alive channel, oldest first; a method
