@@ -13,6 +13,8 @@ struct SystemBusReconnectAttempt;
 typedef struct _KeepAliveLock KeepAliveLock;
 // The "startKeepAlive" calls waiting for their answer (system_keep_alive.cc).
 struct KeepAliveStart;
+// A "systemWillSleep" waiting for Dart's answer (sleep_notifications.cc).
+struct SleepHandshake;
 
 G_DECLARE_FINAL_TYPE(MyApplication,
                      my_application,
@@ -46,6 +48,11 @@ struct _MyApplication {
   // The start in progress, or null.
   KeepAliveStart* keep_alive_start;
   guint32 sleep_signal_subscription_id;
+  // Owned: logind's delay lock, held while subscribed to the sleep signal so
+  // that Dart finishes its work before sleep; and the "systemWillSleep"
+  // awaiting Dart's answer, or null.
+  KeepAliveLock* sleep_delay_lock;
+  SleepHandshake* sleep_handshake;
   // After the system bus is lost it is sought again: the timeout of the next
   // attempt (0 when none), the delay that timeout waits, and the attempt in
   // progress (null when none).

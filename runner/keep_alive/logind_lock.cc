@@ -11,6 +11,11 @@ struct _LogindLock {
   gchar* mode;
   gchar* failure;
   gint fd;
+  gboolean warn_once_per_bus;
+  // The bus of the latest request, and the last bus a failure was logged
+  // for; weak, so that a new connection never passes for an old one.
+  GWeakRef request_bus;
+  GWeakRef warned_bus;
 };
 
 G_DEFINE_TYPE(LogindLock, logind_lock, keep_alive_lock_get_type())
@@ -26,8 +31,22 @@ struct InhibitReply {
   guint serial;
 };
 
+void warn(LogindLock* self, const char* failure, const GError* error) {
+  if (self->warn_once_per_bus) {
+    g_autoptr(GDBusConnection) bus =
+        G_DBUS_CONNECTION(g_weak_ref_get(&self->request_bus));
+    g_autoptr(GDBusConnection) warned =
+        G_DBUS_CONNECTION(g_weak_ref_get(&self->warned_bus));
+    if (bus != nullptr && bus == warned) {
+      return;
+    }
+    g_weak_ref_set(&self->warned_bus, bus);
+  }
+  keep_alive_lock_warn(failure, error);
+}
+
 // The descriptor the reply names, or -1 after logging why not.
-gint take_fd(GVariant* reply, GUnixFDList* fd_list) {
+gint take_fd(LogindLock* self, GVariant* reply, GUnixFDList* fd_list) {
   gint32 handle = -1;
   g_variant_get(reply, "(h)", &handle);
   // The handle comes from the peer; g_unix_fd_list_get does not guard
@@ -38,7 +57,7 @@ gint take_fd(GVariant* reply, GUnixFDList* fd_list) {
     fd = g_unix_fd_list_get(fd_list, handle, &error);
   }
   if (fd < 0) {
-    keep_alive_lock_warn("Failed to read logind inhibit fd", error);
+    warn(self, "Failed to read logind inhibit fd", error);
   }
   return fd;
 }
@@ -58,11 +77,11 @@ void inhibit_reply_cb(GObject* source, GAsyncResult* result, gpointer data) {
     return;
   }
   if (reply == nullptr || fd_list == nullptr) {
-    keep_alive_lock_warn(self->failure, error);
+    warn(self, self->failure, error);
     keep_alive_lock_answer(KEEP_ALIVE_LOCK(self), FALSE);
     return;
   }
-  self->fd = take_fd(reply, fd_list);
+  self->fd = take_fd(self, reply, fd_list);
   keep_alive_lock_answer(KEEP_ALIVE_LOCK(self), self->fd >= 0);
 }
 
@@ -73,6 +92,7 @@ void logind_lock_start(KeepAliveLock* lock,
   auto* pending = g_new0(InhibitReply, 1);
   pending->lock = KEEP_ALIVE_LOGIND_LOCK(g_object_ref(self));
   pending->serial = serial;
+  g_weak_ref_set(&self->request_bus, bus);
   g_dbus_connection_call_with_unix_fd_list(
       bus, kLogindBusName, kLogindObjectPath, kLogindManagerInterface,
       kLogindInhibitMethod,
@@ -84,7 +104,8 @@ void logind_lock_start(KeepAliveLock* lock,
 
 gboolean logind_lock_expire(KeepAliveLock* lock) {
   g_autoptr(GError) error = keep_alive_lock_deadline_error();
-  keep_alive_lock_warn(KEEP_ALIVE_LOGIND_LOCK(lock)->failure, error);
+  LogindLock* self = KEEP_ALIVE_LOGIND_LOCK(lock);
+  warn(self, self->failure, error);
   return FALSE;
 }
 
@@ -112,6 +133,8 @@ static void logind_lock_finalize(GObject* object) {
   LogindLock* self = KEEP_ALIVE_LOGIND_LOCK(object);
   g_free(self->mode);
   g_free(self->failure);
+  g_weak_ref_clear(&self->request_bus);
+  g_weak_ref_clear(&self->warned_bus);
   G_OBJECT_CLASS(logind_lock_parent_class)->finalize(object);
 }
 
@@ -129,6 +152,8 @@ static void logind_lock_class_init(LogindLockClass* klass) {
 
 static void logind_lock_init(LogindLock* self) {
   self->fd = -1;
+  g_weak_ref_init(&self->request_bus, nullptr);
+  g_weak_ref_init(&self->warned_bus, nullptr);
 }
 
 KeepAliveLock* logind_lock_new(const char* mode, const char* failure) {
@@ -137,6 +162,11 @@ KeepAliveLock* logind_lock_new(const char* mode, const char* failure) {
   self->mode = g_strdup(mode);
   self->failure = g_strdup(failure);
   return KEEP_ALIVE_LOCK(self);
+}
+
+void logind_lock_warn_once_per_bus(LogindLock* lock) {
+  g_return_if_fail(KEEP_ALIVE_IS_LOGIND_LOCK(lock));
+  lock->warn_once_per_bus = TRUE;
 }
 
 gint logind_lock_get_fd(LogindLock* lock) {

@@ -20,6 +20,10 @@ G_DECLARE_FINAL_TYPE(LogindLock,
 // acquire logind sleep inhibit".
 KeepAliveLock* logind_lock_new(const char* mode, const char* failure);
 
+// From now on a failure to get the lock is logged once per bus connection:
+// for a lock asked for again on every return of the bus.
+void logind_lock_warn_once_per_bus(LogindLock* lock);
+
 // The held descriptor, or -1.
 gint logind_lock_get_fd(LogindLock* lock);
 

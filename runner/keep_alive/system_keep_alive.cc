@@ -224,6 +224,7 @@ void init_system_keep_alive(MyApplication* application) {
   application->screen_saver_lock = screen_saver_lock_new();
   application->portal_suspend_lock = portal_lock_new(kPortalInhibitSuspend);
   application->portal_idle_lock = portal_lock_new(kPortalInhibitIdle);
+  init_sleep_notifications(application);
 }
 
 void stop_system_keep_alive(MyApplication* application) {
@@ -250,12 +251,7 @@ void release_system_keep_alive(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
 
   stop_system_keep_alive(application);
-  if (application->sleep_signal_subscription_id != 0 &&
-      application->system_bus != nullptr) {
-    g_dbus_connection_signal_unsubscribe(
-        application->system_bus, application->sleep_signal_subscription_id);
-  }
-  application->sleep_signal_subscription_id = 0;
+  release_sleep_notifications(application);
   // The release calls must leave before the process ends.
   if (application->session_bus != nullptr) {
     flush_bus_briefly(application->session_bus);

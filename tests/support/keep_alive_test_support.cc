@@ -273,7 +273,7 @@ void DBusMockService::emit_signal(const char* interface_name,
            nullptr);
 }
 
-std::vector<std::string> list_logind_inhibitors() {
+std::vector<std::string> list_logind_inhibitors(const char* mode_filter) {
   std::vector<std::string> inhibitors;
   g_autoptr(GDBusConnection) bus =
       g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
@@ -292,6 +292,9 @@ std::vector<std::string> list_logind_inhibitors() {
   guint32 uid, pid;
   while (g_variant_iter_next(iter, "(&s&s&s&suu)", &what, &who, &why, &mode,
                              &uid, &pid)) {
+    if (mode_filter != nullptr && g_strcmp0(mode, mode_filter) != 0) {
+      continue;
+    }
     inhibitors.push_back(std::string(what) + "|" + who + "|" + why + "|" +
                          mode);
   }

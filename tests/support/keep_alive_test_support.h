@@ -94,8 +94,9 @@ class DBusMockService {
   GSubprocess* process_ = nullptr;
 };
 
-// Inhibitors logind lists, as "what|who|why|mode".
-std::vector<std::string> list_logind_inhibitors();
+// Inhibitors logind lists in `mode` (every mode when null), as
+// "what|who|why|mode". Block by default: keep-alive's own locks.
+std::vector<std::string> list_logind_inhibitors(const char* mode = "block");
 
 // A test application whose keep-alive channel is served by the shell's handler
 // on a development-engine messenger.
