@@ -1,7 +1,10 @@
 // Sleep and wake notifications from a real logind mock's "PrepareForSleep".
 #include "runner/keep_alive/sleep_notifications.h"
 
+#include <flutter_linux/fl_dev_engine.h>
 #include <gtest/gtest.h>
+
+#include "runner/keep_alive/system_keep_alive.h"
 
 #include "tests/support/keep_alive_test_support.h"
 #include "tests/support/test_support.h"
@@ -28,6 +31,7 @@ class SleepNotificationsTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    set_sleep_handshake_cap_for_testing(0);
     app_.reset();
     logind_.reset();
   }
@@ -69,6 +73,63 @@ TEST_F(SleepNotificationsTest, FirstStartSubscribes) {
 
   logind_->emit_signal(kManager, kPrepareForSleep, "b", boolean_args(TRUE));
   EXPECT_EQ(wait_for_sent(1), std::vector<std::string>{"systemWillSleep"});
+}
+
+// Held calls on the keep-alive channel awaiting Dart's answer, oldest first.
+std::vector<int64_t> held_calls(FlBinaryMessenger* messenger) {
+  g_autoptr(FlValue) calls =
+      fl_dev_messenger_get_held_calls(messenger, kSystemKeepAliveChannelName);
+  std::vector<int64_t> ids;
+  for (size_t i = 0; i < fl_value_get_length(calls); i++) {
+    ids.push_back(fl_value_get_int(fl_value_get_list_value(calls, i)));
+  }
+  return ids;
+}
+
+bool respond(FlBinaryMessenger* messenger, int64_t call_id) {
+  g_autoptr(FlMethodResponse) response =
+      FL_METHOD_RESPONSE(fl_method_success_response_new(nullptr));
+  return fl_dev_messenger_respond(messenger, call_id, response);
+}
+
+size_t delay_locks() {
+  return list_logind_inhibitors("delay").size();
+}
+
+// Sleep waits for Dart at most the cap; an answer after it, arriving while
+// the next sleep waits, ends nothing. Only that sleep's own answer does.
+TEST_F(SleepNotificationsTest, CapEndsTheWaitAndALateAnswerIsIgnored) {
+  FlBinaryMessenger* messenger = app_->messenger();
+  fl_dev_messenger_listen(messenger, kSystemKeepAliveChannelName,
+                          FL_DEV_DART_REPLY_HELD);
+  set_sleep_handshake_cap_for_testing(300);
+  ensure_sleep_signal_subscription(app_->application());
+  ASSERT_TRUE(run_until([] { return delay_locks() == 1u; }));
+
+  const gint64 signalled = g_get_monotonic_time();
+  logind_->emit_signal(kManager, kPrepareForSleep, "b", boolean_args(TRUE));
+  // A second one while Dart works changes nothing.
+  logind_->emit_signal(kManager, kPrepareForSleep, "b", boolean_args(TRUE));
+  ASSERT_TRUE(run_until([] { return delay_locks() == 0u; }));
+  EXPECT_GE(g_get_monotonic_time() - signalled, 300 * 1000);
+  const std::vector<int64_t> first = held_calls(messenger);
+  ASSERT_EQ(first.size(), 1u);
+
+  logind_->emit_signal(kManager, kPrepareForSleep, "b", boolean_args(FALSE));
+  ASSERT_TRUE(run_until([] { return delay_locks() == 1u; }));
+  set_sleep_handshake_cap_for_testing(60000);
+  logind_->emit_signal(kManager, kPrepareForSleep, "b", boolean_args(TRUE));
+  ASSERT_TRUE(run_until([&] { return held_calls(messenger).size() == 2u; }));
+  const int64_t second = held_calls(messenger)[1];
+
+  ASSERT_TRUE(respond(messenger, first[0]));
+  run_for(200);
+  EXPECT_EQ(delay_locks(), 1u);
+  ASSERT_TRUE(respond(messenger, second));
+  EXPECT_TRUE(run_until([] { return delay_locks() == 0u; }));
+  EXPECT_EQ(wait_for_sent(3),
+            (std::vector<std::string>{"systemWillSleep", "systemDidWake",
+                                      "systemWillSleep"}));
 }
 
 TEST_F(SleepNotificationsTest, OtherSignalsReachNothing) {

@@ -109,6 +109,8 @@ class KeepAliveApp {
   KeepAliveApp& operator=(const KeepAliveApp&) = delete;
 
   MyApplication* application() const { return application_; }
+  // The development engine's messenger the channel is on.
+  FlBinaryMessenger* messenger() const { return messenger_; }
   // Disposes the application now; application() is null afterwards.
   void dispose();
 
