@@ -79,7 +79,8 @@ parse_gvariant(text) -> Python value (tuples, lists, dicts, str, int, ...).
 name_has_owner(bus, name) -> bool
 LogindMock(inhibit_error=None)
     Context manager: python3-dbusmock's logind template on the system bus.
-  .list_inhibitors() -> list of (what, who, why, mode, uid, pid)
+  .list_inhibitors(mode=None) -> list of (what, who, why, mode, uid, pid),
+      those of `mode` only when given
   .fail_inhibit(message) makes Inhibit fail with AccessDenied
   .hang_inhibit() makes Inhibit hang the mock (nothing else is answered)
   .emit_prepare_for_sleep(active)
@@ -1047,9 +1048,9 @@ class LogindMock(_DBusMock):
         nobody."""
         self.add_method(self.interface, "Inhibit", "ssss", "h", "time.sleep(60)")
 
-    def list_inhibitors(self):
+    def list_inhibitors(self, mode=None):
         (inhibitors,) = self.call(self.interface + ".ListInhibitors")
-        return [tuple(i) for i in inhibitors]
+        return [tuple(i) for i in inhibitors if mode is None or i[3] == mode]
 
     def emit_prepare_for_sleep(self, active):
         self.call("org.freedesktop.DBus.Mock.EmitSignal", gv(self.interface),

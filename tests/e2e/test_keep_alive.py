@@ -1,7 +1,8 @@
 """The keep-alive channel of the built application against real D-Bus mocks:
 the logind inhibitor's lifetime, the warnings without a system bus, the
-sleep and wake notifications sent to Dart, and keep-alive inside a sandbox
-through the real desktop portal."""
+sleep and wake notifications sent to Dart with the delay lock that holds
+sleep back until Dart answers, and keep-alive inside a sandbox through the
+real desktop portal."""
 
 import contextlib
 import os
@@ -16,6 +17,9 @@ from harness import (APPLICATION_ID, App, BusProxy, KEEP_ALIVE_CHANNEL,
 
 REASON = "Keep blueprint runtime active while TarnGlass is open."
 INHIBITOR = ("sleep", "TarnGlass", REASON, "block")
+DELAY_INHIBITOR = ("sleep", "TarnGlass", REASON, "delay")
+# How long sleep waits for Dart's answer at most.
+SLEEP_WAIT_CAP = 3.0
 DEAD_BUS = "unix:path=/nonexistent/ferrow-keep-alive-e2e"
 
 
@@ -30,22 +34,32 @@ def warning_lines(app, text):
     return [line for line in app.log_lines if text in line]
 
 
+def delay_locks(logind):
+    return [i for i in logind.list_inhibitors("delay") if i[:4] == DELAY_INHIBITOR]
+
+
+def control(app, op, **fields):
+    reply = app.request(op, **fields)
+    if "failure" in reply:
+        raise AssertionError("%s failed: %s" % (op, reply["failure"]))
+
+
 class LogindInhibitorTest(unittest.TestCase):
     def test_start_stop_and_normal_end(self):
         with LogindMock() as logind, App() as app:
             wait_for_keep_alive_channel(app)
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual([i[:4] for i in logind.list_inhibitors()], [INHIBITOR])
+            self.assertEqual([i[:4] for i in logind.list_inhibitors("block")], [INHIBITOR])
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors()), 1)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
 
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
-            wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+            wait_until(lambda: not logind.list_inhibitors("block"), message="inhibitor released")
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
 
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors()), 1)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
             app.close_view(0)  # the last window: the application ends
             self.assertEqual(app.wait_exit(30), 0)
             wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
@@ -54,7 +68,7 @@ class LogindInhibitorTest(unittest.TestCase):
         with LogindMock() as logind, App() as app:
             wait_for_keep_alive_channel(app)
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors()), 1)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
             app.proc.send_signal(signal.SIGKILL)
             app.wait_exit(30)
             wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
@@ -180,6 +194,44 @@ class SleepNotificationsTest(unittest.TestCase):
             keep_alive_calls = [e["method"] for e in app.events[since:]
                                 if e.get("channel") == KEEP_ALIVE_CHANNEL]
             self.assertEqual(keep_alive_calls, ["systemWillSleep", "systemDidWake"])
+
+    def test_sleep_waits_for_darts_answer(self):
+        with LogindMock() as logind, App() as app:
+            wait_for_keep_alive_channel(app)
+            wait_until(lambda: len(delay_locks(logind)) == 1, message="delay lock at start")
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            self.assertEqual(len(delay_locks(logind)), 1)
+            control(app, "listen", channel=KEEP_ALIVE_CHANNEL, reply="held")
+
+            # Dart answers half a second after the signal: sleep waits for it.
+            since = len(app.events)
+            signalled = time.monotonic()
+            logind.emit_prepare_for_sleep(True)
+            call = app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep", since=since)
+            while time.monotonic() - signalled < 0.5:
+                self.assertEqual(len(delay_locks(logind)), 1, "released before the answer")
+                time.sleep(0.05)
+            control(app, "respond", callId=call["callId"], response="success")
+            wait_until(lambda: not delay_locks(logind), message="released after the answer")
+            self.assertLess(time.monotonic() - signalled, SLEEP_WAIT_CAP - 0.5)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
+
+            logind.emit_prepare_for_sleep(False)
+            app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake", since=since)
+            wait_until(lambda: len(delay_locks(logind)) == 1, message="taken again after wake")
+
+            # No answer at all: sleep waits the cap, not longer.
+            since = len(app.events)
+            signalled = time.monotonic()
+            logind.emit_prepare_for_sleep(True)
+            app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep", since=since)
+            wait_until(lambda: not delay_locks(logind), 15, message="released at the cap")
+            waited = time.monotonic() - signalled
+            self.assertGreaterEqual(waited, SLEEP_WAIT_CAP - 0.1)
+            self.assertLess(waited, SLEEP_WAIT_CAP + 5)
+
+            logind.emit_prepare_for_sleep(False)
+            wait_until(lambda: len(delay_locks(logind)) == 1, message="taken again after wake")
 
 
 if __name__ == "__main__":

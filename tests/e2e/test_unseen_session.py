@@ -19,7 +19,7 @@ class UnseenSessionTest(unittest.TestCase):
         wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"], 30,
                    message="keep-alive channel")
         self.assertTrue(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"))
-        self.assertEqual(len(logind.list_inhibitors()), 1)
+        self.assertEqual(len(logind.list_inhibitors("block")), 1)
         main = app.main_window()
         wait_until(lambda: window_mapped(main), message="main window mapped")
         return app, main
@@ -67,7 +67,7 @@ class UnseenSessionTest(unittest.TestCase):
             wait_until(lambda: window_mapped(waiting["window"]),
                        message="waiting child revealed")
             self.assert_forwards(app, "ferrow-dadira:shown")
-            self.assertEqual(len(logind.list_inhibitors()), 1)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
 
             self.hide(app, "closeWindowByViewId", waiting)
             self.assert_ended(app, logind)

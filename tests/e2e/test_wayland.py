@@ -161,12 +161,12 @@ class WaylandLaneTest(unittest.TestCase):
             wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"],
                        message="keep-alive channel")
             self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors()), 1)
+            self.assertEqual(len(logind.list_inhibitors("block")), 1)
             self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
             logind.emit_prepare_for_sleep(True)
             app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep")
             app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive")
-            wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+            wait_until(lambda: not logind.list_inhibitors("block"), message="inhibitor released")
             self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
             app.close()
 
