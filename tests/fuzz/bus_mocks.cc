@@ -50,8 +50,19 @@ std::mutex held_mutex;
 std::vector<HeldCall> held_calls;
 
 // logind: 0 grants, 1 refuses, 2 names a descriptor outside the list,
-// 3 sends no descriptor, 4 names descriptor -1.
+// 3 sends no descriptor, 4 names descriptor -1. As logind, it takes a block
+// or a delay lock and refuses any other mode.
 void answer_logind_inhibit(GDBusMethodInvocation* invocation, uint8_t mode) {
+  const gchar* lock_mode = nullptr;
+  g_variant_get(g_dbus_method_invocation_get_parameters(invocation),
+                "(&s&s&s&s)", nullptr, nullptr, nullptr, &lock_mode);
+  if (g_strcmp0(lock_mode, "block") != 0 &&
+      g_strcmp0(lock_mode, "delay") != 0) {
+    g_dbus_method_invocation_return_dbus_error(
+        invocation, "org.freedesktop.DBus.Error.InvalidArgs",
+        "Invalid mode specification");
+    return;
+  }
   mode %= 5;
   if (mode == 1) {
     g_dbus_method_invocation_return_dbus_error(

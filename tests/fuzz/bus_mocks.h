@@ -1,7 +1,7 @@
 // A private D-Bus bus that stands in for both the system and the session bus,
-// with logind's sleep inhibitor and the screen saver's inhibit answered by
-// mocks on a thread of their own, at once or, when the input says so, only
-// when the fuzzer lets them.
+// with logind's sleep inhibitors (block and delay) and the screen saver's
+// inhibit answered by mocks on a thread of their own, at once or, when the
+// input says so, only when the fuzzer lets them.
 // The fuzzer never reaches a real bus, so it never holds a real inhibitor.
 #ifndef TESTS_FUZZ_BUS_MOCKS_H_
 #define TESTS_FUZZ_BUS_MOCKS_H_
@@ -24,7 +24,8 @@ void bus_mocks_answer_held();
 // Emits logind's "PrepareForSleep" with a body chosen by `body`.
 void bus_mocks_emit_prepare_for_sleep(uint8_t body);
 
-// How many sleep inhibitors handed out the shell has not closed yet.
+// How many sleep inhibitors (of either mode) handed out the shell has not
+// closed yet.
 size_t bus_mocks_inhibitors_held();
 
 // Whether every sleep inhibitor handed out has been closed by the shell,
