@@ -69,8 +69,10 @@ void system_will_sleep_answered_cb(GObject* source,
                                    GAsyncResult* result,
                                    gpointer user_data) {
   auto* handshake = static_cast<SleepHandshake*>(user_data);
-  g_autoptr(FlMethodResponse) response = fl_method_channel_invoke_method_finish(
-      FL_METHOD_CHANNEL(source), result, nullptr);
+  // Only that it came matters.
+  [[maybe_unused]] g_autoptr(FlMethodResponse) response =
+      fl_method_channel_invoke_method_finish(FL_METHOD_CHANNEL(source), result,
+                                             nullptr);
   if (handshake->application != nullptr) {
     let_sleep_proceed(handshake->application);
   }
