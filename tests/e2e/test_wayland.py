@@ -52,6 +52,13 @@ class WaylandLaneTest(unittest.TestCase):
             raise AssertionError("FERROW_LOG_ORIGIN names no library: %r"
                                  % cls.log_origin)
 
+    def setUp(self):
+        # As on a desktop: logind is there, and the shell takes its sleep
+        # delay lock at activation without a warning.
+        self.logind = LogindMock()
+        self.logind.start()
+        self.addCleanup(self.logind.stop)
+
     def start(self, args=()):
         # The preloaded library comes before the sanitizer's runtime.
         asan = os.environ.get("ASAN_OPTIONS", "")
@@ -156,19 +163,19 @@ class WaylandLaneTest(unittest.TestCase):
         self.assertEqual(app.wait_exit(30), 0)
 
     def test_keep_alive(self):
-        with LogindMock() as logind:
-            app = self.start()
-            wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"],
-                       message="keep-alive channel")
-            self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors("block")), 1)
-            self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
-            logind.emit_prepare_for_sleep(True)
-            app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep")
-            app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive")
-            wait_until(lambda: not logind.list_inhibitors("block"), message="inhibitor released")
-            self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
-            app.close()
+        logind = self.logind
+        app = self.start()
+        wait_until(lambda: KEEP_ALIVE_CHANNEL in app.state()["channels"],
+                   message="keep-alive channel")
+        self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+        self.assertEqual(len(logind.list_inhibitors("block")), 1)
+        self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
+        logind.emit_prepare_for_sleep(True)
+        app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemWillSleep")
+        app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive")
+        wait_until(lambda: not logind.list_inhibitors("block"), message="inhibitor released")
+        self.assertIs(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
+        app.close()
 
 
 if __name__ == "__main__":
