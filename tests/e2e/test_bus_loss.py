@@ -11,7 +11,7 @@ import threading
 import time
 import unittest
 
-from harness import (App, BusProxy, DEEP_LINK_CHANNEL, KEEP_ALIVE_CHANNEL,
+from harness import (APPLICATION_ID, App, BusProxy, DEEP_LINK_CHANNEL, KEEP_ALIVE_CHANNEL,
                      LogindMock, launch, wait_until, window_mapped)
 
 LOST_SYSTEM_BUS = "Lost the system bus connection for sleep inhibit and sleep signals: "
@@ -154,10 +154,10 @@ class NameRefusedTest(unittest.TestCase):
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
     <allow own="*"/>
-    <deny own="dev.ferrow.FerrowDadira"/>
+    <deny own="%s"/>
   </policy>
 </busconfig>
-""" % folder)
+""" % (folder, APPLICATION_ID))
         bus = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork",
                                 "--nopidfile", "--print-address"],
                                stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
