@@ -68,4 +68,10 @@ inline constexpr char kApplicationId[] = APPLICATION_ID;
 
 MyApplication* my_application_new();
 
+// Registers the application before it runs. Where the bus refuses the
+// application's name it logs a warning and lets the application run as a
+// non-unique instance; any other failure is left for g_application_run to
+// report.
+void my_application_register(MyApplication* self);
+
 #endif  // RUNNER_MY_APPLICATION_H_
