@@ -4,7 +4,7 @@
 # the icon theme when the first window is realized and load every size the
 # theme lists, rendering the SVG with librsvg, all before the window is shown.
 # Each size is stored as raw 8-bit RGBA, named "<width>x<height>.rgba", so
-# that start-up wraps the pixels as they are: decoding PNGs there costs
+# that start-up takes the pixels as they are: decoding PNGs there costs
 # milliseconds of CPU before the first window maps. Without
 # rsvg-convert or ImageMagick's convert the resource holds no icons and the
 # windows take the icon from the theme.

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "runner/my_application.h"
@@ -77,8 +78,9 @@ bool append_icon(GResource* resource,
   return true;
 }
 
-// After GTK's own realize, which leaves a window without an icon list
-// without _NET_WM_ICON: before the window can map.
+// Runs after the class handler of "realize" (a run-first signal), so after
+// GTK's own realize, which leaves a window without an icon list without
+// _NET_WM_ICON; and before the window can map.
 gboolean window_realized_hook(GSignalInvocationHint*,
                               guint n_param_values,
                               const GValue* param_values,
@@ -87,8 +89,11 @@ gboolean window_realized_hook(GSignalInvocationHint*,
     return TRUE;
   }
   gpointer instance = g_value_peek_pointer(&param_values[0]);
+  // Popups take no icon; a window given one of its own keeps it.
   if (!GTK_IS_WINDOW(instance) ||
-      gtk_window_get_window_type(GTK_WINDOW(instance)) != GTK_WINDOW_TOPLEVEL) {
+      gtk_window_get_window_type(GTK_WINDOW(instance)) != GTK_WINDOW_TOPLEVEL ||
+      gtk_window_get_icon(GTK_WINDOW(instance)) != nullptr ||
+      gtk_window_get_icon_name(GTK_WINDOW(instance)) != nullptr) {
     return TRUE;
   }
   GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(instance));
