@@ -66,8 +66,8 @@ void inhibit_reply_cb(GObject* source, GAsyncResult* result, gpointer data) {
     }
     return;
   }
-  if (reply == nullptr && !(self->service->quiet_when_absent &&
-                             is_absent_service_error(error))) {
+  if (reply == nullptr &&
+      !(self->service->quiet_when_absent && is_absent_service_error(error))) {
     keep_alive_lock_warn(self->service->acquire_failure, error);
   }
   // A cookie of 0 holds nothing.
