@@ -58,8 +58,10 @@ struct LockStep {
   LockEntry locks[3];
 };
 
-constexpr char kDesktopConnectFailure[] =
-    "Failed to connect session bus for desktop inhibit";
+// The session bus serves the desktop's locks and the screen saver alike;
+// its connect failure keeps the one text it has always had.
+constexpr char kSessionConnectFailure[] =
+    "Failed to connect session bus for screensaver inhibit";
 constexpr char kPortalConnectFailure[] =
     "Failed to connect session bus for portal inhibit";
 
@@ -67,11 +69,11 @@ constexpr LockStep kLockSteps[] = {
     {{{&_MyApplication::sleep_lock, G_BUS_TYPE_SYSTEM,
        "Failed to connect system bus for sleep inhibit"},
       {&_MyApplication::gnome_session_lock, G_BUS_TYPE_SESSION,
-       kDesktopConnectFailure},
+       kSessionConnectFailure},
       {&_MyApplication::power_management_lock, G_BUS_TYPE_SESSION,
-       kDesktopConnectFailure}}},
+       kSessionConnectFailure}}},
     {{{&_MyApplication::screen_saver_lock, G_BUS_TYPE_SESSION,
-       "Failed to connect session bus for screensaver inhibit"}}},
+       kSessionConnectFailure}}},
     // Suspend and idle in two requests: a backend that cannot hold off
     // suspend (the GTK one outside GNOME) refuses a combined request, while
     // an idle-only one reaches the screen saver.

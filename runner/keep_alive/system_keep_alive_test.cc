@@ -493,7 +493,8 @@ void start_without_any_bus() {
   auto logged = warnings(log);
   ASSERT_EQ(logged.size(), 3u);
   EXPECT_TRUE(g_str_has_prefix(
-      logged[2].c_str(), "Failed to connect session bus for desktop inhibit: "))
+      logged[2].c_str(),
+      "Failed to connect session bus for screensaver inhibit: "))
       << logged[2];
   EXPECT_EQ(app.application()->session_bus, nullptr);
   EXPECT_EQ(app.invoke("isKeepAliveActive"), Answer::kFalse);
