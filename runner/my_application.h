@@ -37,9 +37,12 @@ struct _MyApplication {
   GDBusConnection* system_bus;
   GDBusConnection* session_bus;
   // Owned keep-alive locks, made at creation and dropped at dispose:
-  // logind's blocking sleep lock, the screen saver's inhibit, and the
-  // desktop portal's suspend and idle requests.
+  // logind's blocking sleep lock, GNOME's session manager's and the
+  // freedesktop power manager's inhibits, the screen saver's inhibit, and
+  // the desktop portal's suspend and idle requests.
   KeepAliveLock* sleep_lock;
+  KeepAliveLock* gnome_session_lock;
+  KeepAliveLock* power_management_lock;
   KeepAliveLock* screen_saver_lock;
   KeepAliveLock* portal_suspend_lock;
   KeepAliveLock* portal_idle_lock;
