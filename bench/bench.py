@@ -4,7 +4,8 @@ side by side with a bare program doing the same (bare_gtk.c, bare_gio.c), in
 interleaved runs; and the longest stall of the main loop while a keep-alive
 start waits for a logind that never answers. Prints the medians, their ratio
 and the goal, one line per figure, and exits 1 when a goal is missed (2 when
-it cannot measure)."""
+it cannot measure). With --against, a second build starts in the same rounds,
+and the difference of the two is printed from the pairs of starts."""
 
 import argparse
 import json
@@ -56,27 +57,30 @@ def load_average():
 
 
 def watch_start(watcher, program):
-    """(milliseconds to the shown window, peak RSS in KiB, librsvg mapped)."""
+    """(milliseconds to the shown window, peak RSS in KiB, librsvg mapped,
+    CPU milliseconds until shown)."""
     result = subprocess.run([watcher, program], env=base_env(), text=True,
                             capture_output=True, timeout=60)
     if result.returncode != 0:
         raise BenchError("starting %s: %s" % (program, result.stderr.strip()[-2000:]))
-    ms, kib, librsvg = result.stdout.split()
-    return float(ms), int(kib), librsvg == "1"
+    ms, kib, librsvg, cpu = result.stdout.split()
+    return float(ms), int(kib), librsvg == "1", float(cpu)
 
 
 def measure_starts(watcher, programs, pairs):
-    """Interleaved starts, the order alternating; the first round warms the
+    """Interleaved starts, (milliseconds, KiB, CPU milliseconds) per program
+    and round, the order rotating and turning; the first round warms the
     caches and is not counted."""
     samples = {name: [] for name in programs}
     librsvg = False
     names = list(programs)
     for round_index in range(-1, pairs):
-        order = names if round_index % 2 == 0 else names[::-1]
-        for name in order:
-            ms, kib, mapped = watch_start(watcher, programs[name])
+        shift = round_index % len(names)
+        order = names[shift:] + names[:shift]
+        for name in order if round_index % 2 == 0 else order[::-1]:
+            ms, kib, mapped, cpu = watch_start(watcher, programs[name])
             if round_index >= 0:
-                samples[name].append((ms, kib))
+                samples[name].append((ms, kib, cpu))
             librsvg = librsvg or (name == "app" and mapped)
     return samples, librsvg
 
@@ -238,6 +242,22 @@ def median(samples, index):
     return statistics.median(sample[index] for sample in samples)
 
 
+def paired_difference(first, second, index):
+    """The median of the differences of the rounds' pairs, and the interval
+    that holds the true median with about 95 % confidence (the sign test's,
+    from the order statistics)."""
+    differences = sorted(a[index] - b[index] for a, b in zip(first, second))
+    n = len(differences)
+    k = max(0, int(n / 2 - 0.98 * n ** 0.5))
+    return statistics.median(differences), differences[k], differences[n - 1 - k]
+
+
+def difference(label, samples, index, unit):
+    value, low, high = paired_difference(samples["app"], samples["against"], index)
+    print("%-40s %+7.1f %-4s  95%% interval %+.1f to %+.1f %s" % (
+        label, value, unit, low, high, unit))
+
+
 def figure(label, value, unit, against, base, goal=None):
     ratio = value / base
     verdict = ""
@@ -316,7 +336,9 @@ def main():
     parser.add_argument("--app", required=True, help="the executable to measure")
     parser.add_argument("--tools", required=True,
                         help="folder of watch_start, bare_gtk and bare_gio")
-    parser.add_argument("--pairs", type=int, default=40, help="starts of each program")
+    parser.add_argument("--against", help="a second build's executable, started in the same "
+                        "rounds to be compared with the first")
+    parser.add_argument("--pairs", type=int, default=160, help="starts of each program")
     parser.add_argument("--launches", type=int, default=30,
                         help="later launches of each program")
     parser.add_argument("--stall-only", action="store_true",
@@ -338,9 +360,11 @@ def main():
         return 0 if stall_met else 1
     print("%s: %d interleaved starts and %d later launches each; medians" % (
         args.app, args.pairs, args.launches))
-    starts, librsvg = measure_starts(
-        str(tools / "watch_start"), {"app": args.app, "bare": str(tools / "bare_gtk")},
-        args.pairs)
+    programs = {"app": args.app, "bare": str(tools / "bare_gtk")}
+    if args.against:
+        print("against %s: %d starts in the same rounds" % (args.against, args.pairs))
+        programs["against"] = args.against
+    starts, librsvg = measure_starts(str(tools / "watch_start"), programs, args.pairs)
 
     with tempfile.TemporaryDirectory(prefix="ferrow-bench-") as directory:
         primaries = {}
@@ -355,6 +379,8 @@ def main():
 
     met = figure("start -> main window mapped and opaque", median(starts["app"], 0), "ms",
                  "bare GTK window", median(starts["bare"], 0), START_GOAL)
+    figure("CPU until the main window is mapped", median(starts["app"], 2), "ms",
+           "bare GTK window", median(starts["bare"], 2))
     met &= figure("peak RSS with the main window shown", median(starts["app"], 1) / 1024,
                   "MiB", "bare GTK window", median(starts["bare"], 1) / 1024, RSS_GOAL)
     print("%-40s %s  goal: no  %s" % ("librsvg mapped after start", "yes" if librsvg else "no",
@@ -368,6 +394,18 @@ def main():
            "bare GtkApplication", median(handoffs["gtk"], 1))
     figure("", median(handoffs["app"], 1), "ms", "bare GApplication (GIO)",
            median(handoffs["gio"], 1))
+    if args.against:
+        print("against:")
+        figure("start -> main window mapped and opaque", median(starts["against"], 0), "ms",
+               "bare GTK window", median(starts["bare"], 0), START_GOAL)
+        figure("CPU until the main window is mapped", median(starts["against"], 2), "ms",
+               "bare GTK window", median(starts["bare"], 2))
+        figure("peak RSS with the main window shown", median(starts["against"], 1) / 1024,
+               "MiB", "bare GTK window", median(starts["bare"], 1) / 1024, RSS_GOAL)
+        print("app - against, the median of the pairs' differences:")
+        difference("start -> main window mapped and opaque", starts, 0, "ms")
+        difference("CPU until the main window is mapped", starts, 2, "ms")
+        difference("peak RSS with the main window shown", starts, 1, "KiB")
     print("load average after: %s; %.0f s" % (load_average(), time.monotonic() - began))
     return 0 if met and stall_met else 1
 

@@ -1,13 +1,15 @@
 // Times one start of a program on the X display: from just before it is
 // spawned until a top-level window of its process is mapped and opaque (no
-// _NET_WM_WINDOW_OPACITY below full). Then, a moment later, reads the
-// process's peak resident set and whether librsvg is mapped into it, stops
-// it and prints "<milliseconds> <peak RSS in KiB> <librsvg mapped: 0 or 1>".
+// _NET_WM_WINDOW_OPACITY below full), and the CPU time its threads used until
+// then. A moment later it reads the process's peak resident set and whether
+// librsvg is mapped into it, stops it and prints "<milliseconds> <peak RSS in
+// KiB> <librsvg mapped: 0 or 1> <CPU milliseconds until shown>".
 //
 //   watch_start PROGRAM [ARGS...]
 #define _GNU_SOURCE
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -115,6 +117,40 @@ static int maps_librsvg(pid_t pid) {
   return found;
 }
 
+// The CPU time of the process's threads in milliseconds, from the
+// scheduler's nanosecond counts (the tick counts of /proc/PID/stat are too
+// coarse for a start of a few tens of milliseconds); -1 if unreadable.
+static double cpu_ms(pid_t pid) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/task", (int)pid);
+  DIR* tasks = opendir(path);
+  if (tasks == NULL) {
+    return -1;
+  }
+  unsigned long long total = 0;
+  int read = 0;
+  struct dirent* task;
+  while ((task = readdir(tasks)) != NULL) {
+    if (task->d_name[0] == '.') {
+      continue;
+    }
+    char stat_path[sizeof path + sizeof task->d_name + 16];
+    snprintf(stat_path, sizeof stat_path, "%s/%s/schedstat", path,
+             task->d_name);
+    FILE* file = fopen(stat_path, "r");
+    unsigned long long ns = 0;
+    if (file != NULL) {
+      if (fscanf(file, "%llu", &ns) == 1) {
+        total += ns;
+        read++;
+      }
+      fclose(file);
+    }
+  }
+  closedir(tasks);
+  return read > 0 ? total / 1e6 : -1;
+}
+
 static void stop(pid_t pid, int pidfd) {
   kill(pid, SIGTERM);
   struct pollfd exited = {.fd = pidfd, .events = POLLIN};
@@ -157,6 +193,7 @@ int main(int argc, char** argv) {
   }
 
   double shown_ms = -1;
+  double shown_cpu_ms = -1;
   while (shown_ms < 0) {
     while (shown_ms < 0 && XPending(display) > 0) {
       XEvent event;
@@ -177,6 +214,7 @@ int main(int argc, char** argv) {
       for (int i = 0; check && i < window_count; i++) {
         if (shown(display, windows[i], pid)) {
           shown_ms = now_ms() - start;
+          shown_cpu_ms = cpu_ms(pid);
           break;
         }
       }
@@ -206,6 +244,6 @@ int main(int argc, char** argv) {
   const int librsvg = maps_librsvg(pid);
   stop(pid, pidfd);
   XCloseDisplay(display);
-  printf("%.3f %ld %d\n", shown_ms, rss, librsvg);
-  return rss < 0 ? 1 : 0;
+  printf("%.3f %ld %d %.3f\n", shown_ms, rss, librsvg, shown_cpu_ms);
+  return rss < 0 || shown_cpu_ms < 0 ? 1 : 0;
 }

@@ -1,10 +1,13 @@
-# The windows' icon: a few small PNGs rendered from the SVG and compiled into
+# The windows' icon: the SVG rendered at a few small sizes and compiled into
 # the executable as a GResource (library ferrow_window_icons, resource
 # ferrow_window_icons_get_resource()). GTK would otherwise look the icon up in
 # the icon theme when the first window is realized and load every size the
 # theme lists, rendering the SVG with librsvg, all before the window is shown.
-# Without rsvg-convert the resource holds no icons and the windows take the
-# icon from the theme.
+# Each size is stored as raw 8-bit RGBA, named "<width>x<height>.rgba", so
+# that start-up takes the pixels as they are: decoding PNGs there costs
+# milliseconds of CPU before the first window maps. Without
+# rsvg-convert or ImageMagick's convert the resource holds no icons and the
+# windows take the icon from the theme.
 
 set(FERROW_WINDOW_ICON_SIZES 32 48 64)
 string(REPLACE "." "/" application_path "${APPLICATION_ID}")
@@ -15,16 +18,25 @@ set(window_icons_source "${window_icons_dir}/window_icons.c")
 
 set(window_icon_files "")
 set(window_icon_entries "")
-if(RSVG_CONVERT)
+# Tools of the build machine, as rsvg-convert is.
+find_program(IMAGEMAGICK_CONVERT convert)
+if(RSVG_CONVERT AND NOT IMAGEMAGICK_CONVERT)
+  message(WARNING "convert (Debian: imagemagick) not found: the windows take "
+                  "their icon from the icon theme")
+endif()
+if(RSVG_CONVERT AND IMAGEMAGICK_CONVERT)
   foreach(size ${FERROW_WINDOW_ICON_SIZES})
     set(png "${window_icons_dir}/${size}.png")
-    add_custom_command(OUTPUT "${png}"
+    set(name "${size}x${size}.rgba")
+    add_custom_command(OUTPUT "${window_icons_dir}/${name}"
       COMMAND "${RSVG_CONVERT}" --width ${size} --height ${size}
               --output "${png}" "${FERROW_SVG_ICON}"
+      COMMAND "${IMAGEMAGICK_CONVERT}" "${png}" -depth 8
+              "rgba:${window_icons_dir}/${name}"
       DEPENDS "${FERROW_SVG_ICON}"
       VERBATIM)
-    list(APPEND window_icon_files "${png}")
-    string(APPEND window_icon_entries "    <file>${size}.png</file>\n")
+    list(APPEND window_icon_files "${window_icons_dir}/${name}")
+    string(APPEND window_icon_entries "    <file>${name}</file>\n")
   endforeach()
 endif()
 file(CONFIGURE OUTPUT "${window_icons_xml}" CONTENT "<?xml version=\"1.0\" encoding=\"UTF-8\"?>

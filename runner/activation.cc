@@ -147,6 +147,11 @@ void my_application_activate(GApplication* application) {
                                             nullptr);
 
   self->deep_link_channel = open_channel(view, kDeepLinkChannelName);
+  // Until Dart listens the engine holds one message per channel and drops
+  // the older ones: every link that arrives while Dart starts must wait.
+  fl_binary_messenger_resize_channel(
+      fl_engine_get_binary_messenger(fl_view_get_engine(view)),
+      kDeepLinkChannelName, kDeepLinkChannelBufferSize);
   if (self->deep_link_channel != nullptr &&
       self->pending_deep_links != nullptr) {
     flush_pending_deep_links(self);

@@ -9,6 +9,9 @@
 
 inline constexpr char kDeepLinkChannelName[] = "ferrow-dadira/deep_link";
 inline constexpr char kDeepLinkOpenUrlMethod[] = "openUrl";
+// Links the engine holds for Dart until it listens: more than any burst of
+// launches during its start-up.
+inline constexpr int64_t kDeepLinkChannelBufferSize = 128;
 
 // Whether the argument begins with one of the deep-link prefixes, compared
 // byte for byte.

@@ -106,6 +106,29 @@ static void my_application_init(MyApplication* self) {
   init_system_keep_alive(self);
 }
 
+void my_application_register(MyApplication* self) {
+  GApplication* application = G_APPLICATION(self);
+  g_autoptr(GError) error = nullptr;
+  if (g_application_register(application, nullptr, &error)) {
+    return;
+  }
+  // A bus that refuses the name, as confinement does to a name the package
+  // was not granted, leaves the app without forwarding but not without a
+  // window: it runs as an instance of its own, as without a session bus. A
+  // failed registration leaves the flags open to change.
+  if (!g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED)) {
+    return;
+  }
+  g_log(nullptr, G_LOG_LEVEL_WARNING,
+        "Failed to own the application name, other launches will start a "
+        "new instance: %s",
+        error_reason(error));
+  g_application_set_flags(
+      application,
+      static_cast<GApplicationFlags>(g_application_get_flags(application) |
+                                     G_APPLICATION_NON_UNIQUE));
+}
+
 MyApplication* my_application_new() {
   g_set_prgname(kApplicationId);
   return MY_APPLICATION(

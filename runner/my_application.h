@@ -39,9 +39,12 @@ struct _MyApplication {
   GDBusConnection* system_bus;
   GDBusConnection* session_bus;
   // Owned keep-alive locks, made at creation and dropped at dispose:
-  // logind's blocking sleep lock, the screen saver's inhibit, and the
-  // desktop portal's suspend and idle requests.
+  // logind's blocking sleep lock, GNOME's session manager's and the
+  // freedesktop power manager's inhibits, the screen saver's inhibit, and
+  // the desktop portal's suspend and idle requests.
   KeepAliveLock* sleep_lock;
+  KeepAliveLock* gnome_session_lock;
+  KeepAliveLock* power_management_lock;
   KeepAliveLock* screen_saver_lock;
   KeepAliveLock* portal_suspend_lock;
   KeepAliveLock* portal_idle_lock;
@@ -74,5 +77,11 @@ struct _MyApplication {
 inline constexpr char kApplicationId[] = APPLICATION_ID;
 
 MyApplication* my_application_new();
+
+// Registers the application before it runs. Where the bus refuses the
+// application's name it logs a warning and lets the application run as a
+// non-unique instance; any other failure is left for g_application_run to
+// report.
+void my_application_register(MyApplication* self);
 
 #endif  // RUNNER_MY_APPLICATION_H_

@@ -186,13 +186,22 @@ TEST_F(ApplicationTest, LaterLaunchRaisesTheMainWindowWithOrWithoutALink) {
 }
 
 TEST_F(ApplicationTest, QueuedLinksAreSentAtActivationInOrder) {
+  // Dart listens only after its start-up, as under the real engine: every
+  // queued link must wait for it, not just the last.
+  g_setenv("FL_DEV_ENGINE_DART_LISTENS", "later", TRUE);
   g_ptr_array_add(app_->pending_deep_links, g_strdup("ferrow-dadira:one"));
   g_ptr_array_add(app_->pending_deep_links, g_strdup(""));
   g_ptr_array_add(app_->pending_deep_links, g_strdup("--pid=2"));
+  g_ptr_array_add(app_->pending_deep_links, g_strdup("--pid=3"));
   first_launch({"ferrow_dadira"});
-  EXPECT_EQ(deep_links_sent(),
-            (std::vector<std::string>{"ferrow-dadira:one", "--pid=2"}));
+  g_unsetenv("FL_DEV_ENGINE_DART_LISTENS");
   EXPECT_EQ(app_->pending_deep_links->len, 0u);
+  drain_main_loop();
+  EXPECT_TRUE(deep_links_sent().empty());
+  fl_dev_messenger_listen(messenger(), kDeepLinkChannelName,
+                          FL_DEV_DART_REPLY_SUCCESS);
+  EXPECT_EQ(deep_links_sent(), (std::vector<std::string>{
+                                   "ferrow-dadira:one", "--pid=2", "--pid=3"}));
 }
 
 TEST_F(ApplicationTest, ActivationBuildsAHiddenRealizedMainWindow) {

@@ -187,9 +187,10 @@ void drop_system_bus(MyApplication* application, const GError* error) {
   }
 }
 
-// The screen-saver and portal inhibits went with the bus: the screen saver
-// and the portal drop what a vanished caller held, and the cookie and
-// request handles mean nothing on the next connection.
+// The session-bus inhibits (GNOME's, the power manager's, the screen
+// saver's, the portal's) went with the bus: each service drops what a
+// vanished caller held, and the cookies and request handles mean nothing on
+// the next connection.
 void drop_session_bus(MyApplication* application, const GError* error) {
   g_log(nullptr, G_LOG_LEVEL_WARNING,
         "Lost the session bus connection for screensaver inhibit: %s",

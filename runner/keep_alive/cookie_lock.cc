@@ -40,6 +40,13 @@ void send_release(const CookieLockService* service,
                          released_cb, const_cast<CookieLockService*>(service));
 }
 
+// Without auto-start an absent service fails with NameHasNoOwner; a bus that
+// ignores the flag answers ServiceUnknown.
+bool is_absent_service_error(const GError* error) {
+  return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER) ||
+         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN);
+}
+
 void inhibit_reply_cb(GObject* source, GAsyncResult* result, gpointer data) {
   auto* pending = static_cast<InhibitReply*>(data);
   g_autoptr(CookieLock) self = pending->lock;
@@ -59,7 +66,8 @@ void inhibit_reply_cb(GObject* source, GAsyncResult* result, gpointer data) {
     }
     return;
   }
-  if (reply == nullptr) {
+  if (reply == nullptr &&
+      !(self->service->quiet_when_absent && is_absent_service_error(error))) {
     keep_alive_lock_warn(self->service->acquire_failure, error);
   }
   // A cookie of 0 holds nothing.
@@ -131,6 +139,15 @@ KeepAliveLock* cookie_lock_new(const CookieLockService* service,
   self->service = service;
   self->inhibit_arguments = g_variant_ref_sink(inhibit_arguments);
   return KEEP_ALIVE_LOCK(self);
+}
+
+void cookie_lock_set_inhibit_arguments(CookieLock* lock,
+                                       GVariant* inhibit_arguments) {
+  g_return_if_fail(KEEP_ALIVE_IS_COOKIE_LOCK(lock));
+  g_return_if_fail(inhibit_arguments != nullptr);
+  GVariant* previous = lock->inhibit_arguments;
+  lock->inhibit_arguments = g_variant_ref_sink(inhibit_arguments);
+  g_clear_pointer(&previous, g_variant_unref);
 }
 
 guint32 cookie_lock_get_cookie(CookieLock* lock) {

@@ -10,6 +10,7 @@ constexpr CookieLockService kScreenSaver = {
     "Inhibit",
     "UnInhibit",
     G_DBUS_CALL_FLAGS_NONE,
+    FALSE,
     "Failed to acquire screensaver inhibit",
     "Failed to release screensaver inhibit",
 };

@@ -2,6 +2,11 @@
 // when to answer Dart. Locks asked for together run at the same time; the
 // next step follows only when the one before holds nothing. "startKeepAlive"
 // is answered once its locks have answered or missed their deadline.
+// Each desktop heeds its own lock: GNOME decides idle suspend from its
+// session manager's inhibitors alone (and, before systemd 257, logind lets
+// the user's own block lock pass GNOME's suspend), Xfce only from the
+// freedesktop power manager's, KDE from logind's. So the first step takes
+// every one of them that the session offers.
 #include "runner/keep_alive/system_keep_alive.h"
 
 #include <gdk/gdkx.h>
@@ -10,9 +15,11 @@
 
 #include "runner/keep_alive/bus_connect.h"
 #include "runner/keep_alive/bus_connection.h"
+#include "runner/keep_alive/gnome_session_lock.h"
 #include "runner/keep_alive/keep_alive_lock.h"
 #include "runner/keep_alive/logind_lock.h"
 #include "runner/keep_alive/portal_lock.h"
+#include "runner/keep_alive/power_management_lock.h"
 #include "runner/keep_alive/screen_saver_lock.h"
 #include "runner/keep_alive/sleep_notifications.h"
 
@@ -38,34 +45,50 @@ constexpr char kLogindBlockMode[] = "block";
 
 using LockField = KeepAliveLock* _MyApplication::*;
 
-// Locks asked for together, on one bus.
-struct LockStep {
+// A lock, the bus it lives on, and the warning when that bus cannot be
+// connected (logged once a start and bus).
+struct LockEntry {
+  LockField field;
   GBusType bus_type;
   const char* connect_failure;
-  LockField locks[2];
 };
 
+// Locks asked for together.
+struct LockStep {
+  LockEntry locks[3];
+};
+
+// The session bus serves the desktop's locks and the screen saver alike;
+// its connect failure keeps the one text it has always had.
+constexpr char kSessionConnectFailure[] =
+    "Failed to connect session bus for screensaver inhibit";
+constexpr char kPortalConnectFailure[] =
+    "Failed to connect session bus for portal inhibit";
+
 constexpr LockStep kLockSteps[] = {
-    {G_BUS_TYPE_SYSTEM,
-     "Failed to connect system bus for sleep inhibit",
-     {&_MyApplication::sleep_lock, nullptr}},
-    {G_BUS_TYPE_SESSION,
-     "Failed to connect session bus for screensaver inhibit",
-     {&_MyApplication::screen_saver_lock, nullptr}},
+    {{{&_MyApplication::sleep_lock, G_BUS_TYPE_SYSTEM,
+       "Failed to connect system bus for sleep inhibit"},
+      {&_MyApplication::gnome_session_lock, G_BUS_TYPE_SESSION,
+       kSessionConnectFailure},
+      {&_MyApplication::power_management_lock, G_BUS_TYPE_SESSION,
+       kSessionConnectFailure}}},
+    {{{&_MyApplication::screen_saver_lock, G_BUS_TYPE_SESSION,
+       kSessionConnectFailure}}},
     // Suspend and idle in two requests: a backend that cannot hold off
     // suspend (the GTK one outside GNOME) refuses a combined request, while
     // an idle-only one reaches the screen saver.
-    {G_BUS_TYPE_SESSION,
-     "Failed to connect session bus for portal inhibit",
-     {&_MyApplication::portal_suspend_lock, &_MyApplication::portal_idle_lock}},
+    {{{&_MyApplication::portal_suspend_lock, G_BUS_TYPE_SESSION,
+       kPortalConnectFailure},
+      {&_MyApplication::portal_idle_lock, G_BUS_TYPE_SESSION,
+       kPortalConnectFailure}}},
 };
 
 template <typename Function>
 void for_each_lock(MyApplication* application, Function function) {
   for (const LockStep& step : kLockSteps) {
-    for (LockField field : step.locks) {
-      if (field != nullptr && application->*field != nullptr) {
-        function(application->*field, step);
+    for (const LockEntry& entry : step.locks) {
+      if (entry.field != nullptr && application->*entry.field != nullptr) {
+        function(application->*entry.field, entry);
       }
     }
   }
@@ -73,7 +96,7 @@ void for_each_lock(MyApplication* application, Function function) {
 
 gboolean is_keep_alive_active(MyApplication* application) {
   gboolean active = FALSE;
-  for_each_lock(application, [&](KeepAliveLock* lock, const LockStep&) {
+  for_each_lock(application, [&](KeepAliveLock* lock, const LockEntry&) {
     active = active || keep_alive_lock_is_held(lock);
   });
   return active;
@@ -101,28 +124,34 @@ void finish_start(MyApplication* application, gboolean held) {
   keep_alive_start_free(start);
 }
 
-// The portal's identifier of the main window, "x11:<XID in hex>", so that a
-// dialog it may show has a parent; empty where none can be made.
-gchar* main_window_identifier(MyApplication* application) {
+// The main window's XID on X11; 0 without a main window or elsewhere.
+guint32 main_window_xid(MyApplication* application) {
   if (application->window != nullptr) {
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(application->window));
     if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
-      return g_strdup_printf("x11:%lx", gdk_x11_window_get_xid(window));
+      return static_cast<guint32>(gdk_x11_window_get_xid(window));
     }
   }
-  return g_strdup("");
+  return 0;
 }
 
-// The step's bus, connected; null when it cannot be (logged once a start).
-GDBusConnection* step_bus(MyApplication* application, const LockStep& step) {
+// The portal's identifier of the main window, "x11:<XID in hex>", so that a
+// dialog it may show has a parent; empty where none can be made.
+gchar* main_window_identifier(MyApplication* application) {
+  const guint32 xid = main_window_xid(application);
+  return xid != 0 ? g_strdup_printf("x11:%x", xid) : g_strdup("");
+}
+
+// The entry's bus, connected; null when it cannot be (logged once a start).
+GDBusConnection* entry_bus(MyApplication* application, const LockEntry& entry) {
   KeepAliveStart* start = application->keep_alive_start;
-  const bool system = step.bus_type == G_BUS_TYPE_SYSTEM;
+  const bool system = entry.bus_type == G_BUS_TYPE_SYSTEM;
   bool& failed = system ? start->system_bus_failed : start->session_bus_failed;
   if (failed) {
     return nullptr;
   }
-  failed = system ? !ensure_system_bus(application, step.connect_failure)
-                  : !ensure_session_bus(application, step.connect_failure);
+  failed = system ? !ensure_system_bus(application, entry.connect_failure)
+                  : !ensure_session_bus(application, entry.connect_failure);
   if (failed) {
     return nullptr;
   }
@@ -136,24 +165,28 @@ void lock_answered_cb(KeepAliveLock* lock, gboolean held, gpointer user_data);
 void ask_step(MyApplication* application) {
   KeepAliveStart* start = application->keep_alive_start;
   for (; start->step < G_N_ELEMENTS(kLockSteps); start->step++) {
-    const LockStep& step = kLockSteps[start->step];
-    GDBusConnection* bus = step_bus(application, step);
-    if (bus == nullptr) {
-      continue;
-    }
-    for (LockField field : step.locks) {
-      if (field == nullptr) {
+    for (const LockEntry& entry : kLockSteps[start->step].locks) {
+      if (entry.field == nullptr) {
         continue;
       }
-      KeepAliveLock* lock = application->*field;
+      GDBusConnection* bus = entry_bus(application, entry);
+      if (bus == nullptr) {
+        continue;
+      }
+      KeepAliveLock* lock = application->*entry.field;
       if (KEEP_ALIVE_IS_PORTAL_LOCK(lock)) {
         g_autofree gchar* window = main_window_identifier(application);
         portal_lock_set_window(KEEP_ALIVE_PORTAL_LOCK(lock), window);
+      } else if (entry.field == &_MyApplication::gnome_session_lock) {
+        gnome_session_lock_set_window(lock, main_window_xid(application));
       }
       start->waiting++;
       keep_alive_lock_request(lock, bus, lock_answered_cb, application);
     }
-    return;
+    // Answers come later, never from within the request.
+    if (start->waiting > 0) {
+      return;
+    }
   }
   finish_start(application, FALSE);
 }
@@ -221,6 +254,8 @@ void init_system_keep_alive(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
   application->sleep_lock = logind_lock_new(
       kLogindBlockMode, "Failed to acquire logind sleep inhibit");
+  application->gnome_session_lock = gnome_session_lock_new();
+  application->power_management_lock = power_management_lock_new();
   application->screen_saver_lock = screen_saver_lock_new();
   application->portal_suspend_lock = portal_lock_new(kPortalInhibitSuspend);
   application->portal_idle_lock = portal_lock_new(kPortalInhibitIdle);
@@ -230,7 +265,7 @@ void init_system_keep_alive(MyApplication* application) {
 void stop_system_keep_alive(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
 
-  for_each_lock(application, [](KeepAliveLock* lock, const LockStep&) {
+  for_each_lock(application, [](KeepAliveLock* lock, const LockEntry&) {
     keep_alive_lock_release(lock);
   });
   if (application->keep_alive_start != nullptr) {
@@ -240,8 +275,8 @@ void stop_system_keep_alive(MyApplication* application) {
 
 void forget_session_bus_locks(MyApplication* application) {
   g_return_if_fail(MY_IS_APPLICATION(application));
-  for_each_lock(application, [](KeepAliveLock* lock, const LockStep& step) {
-    if (step.bus_type == G_BUS_TYPE_SESSION) {
+  for_each_lock(application, [](KeepAliveLock* lock, const LockEntry& entry) {
+    if (entry.bus_type == G_BUS_TYPE_SESSION) {
       keep_alive_lock_forget(lock);
     }
   });
@@ -258,9 +293,9 @@ void release_system_keep_alive(MyApplication* application) {
   }
   release_bus_connections(application);
   for (const LockStep& step : kLockSteps) {
-    for (LockField field : step.locks) {
-      if (field != nullptr) {
-        g_clear_object(&(application->*field));
+    for (const LockEntry& entry : step.locks) {
+      if (entry.field != nullptr) {
+        g_clear_object(&(application->*entry.field));
       }
     }
   }

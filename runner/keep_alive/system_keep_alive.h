@@ -1,5 +1,7 @@
-// The keep-alive channel: a logind sleep lock, or a screen-saver inhibit when
-// that fails, or the desktop portal's when both fail.
+// The keep-alive channel: logind's sleep lock together with the desktop's own
+// (GNOME's session manager, the freedesktop power manager), or a
+// screen-saver inhibit when none holds, or the desktop portal's when that
+// fails too.
 #ifndef RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
 #define RUNNER_KEEP_ALIVE_SYSTEM_KEEP_ALIVE_H_
 

@@ -97,6 +97,19 @@ ScreenSaverMock(cookie=1, uninhibit_error=None)
   .set_cookie(cookie), .set_uninhibit_error(message or None)
   .calls() -> list of (method, args) from the mock's call log
   .clear_calls()
+PowerManagementMock()
+    Context manager: org.freedesktop.PowerManagement with the interface
+    org.freedesktop.PowerManagement.Inhibit at its /Inhibit object, as Xfce's
+    power manager serves it: Inhibit (ss)->u hands out cookies, UnInhibit (u)
+    refuses one it did not hand out, HasInhibit ()->b. Like ScreenSaverMock
+    it cannot see callers leave the bus.
+  .has_inhibit() -> bool; .calls(), .clear_calls()
+GnomeSession()
+    Context manager: GNOME's real session manager (gnome-session-binary
+    --builtin, no components, private XDG_CONFIG_HOME) owning
+    org.gnome.SessionManager on the session bus; ended by its pid.
+  .is_inhibited(flags) -> bool
+  .inhibitors() -> list of {"app_id", "flags", "reason", "xid"}
 """
 
 import json
@@ -1117,3 +1130,104 @@ class ScreenSaverMock(_DBusMock):
         self._uninhibit_error = message
         code = _raise_code(message, "org.freedesktop.DBus.Error.Failed") if message else ""
         self.add_method(self.interface, "UnInhibit", "u", "", code)
+
+
+class PowerManagementMock(_DBusMock):
+    """org.freedesktop.PowerManagement's inhibit interface on the session
+    bus."""
+    bus = "session"
+    name = "org.freedesktop.PowerManagement"
+    path = "/org/freedesktop/PowerManagement/Inhibit"
+    interface = "org.freedesktop.PowerManagement.Inhibit"
+    _ERROR = "org.freedesktop.PowerManagement.Inhibit.Error"
+
+    def __init__(self):
+        super().__init__(["--session", self.name, self.path, self.interface])
+
+    def start(self, timeout=20):
+        super().start(timeout)
+        self.add_method(self.interface, "Inhibit", "ss", "u",
+                        "self.pm_cookies = getattr(self, 'pm_cookies', set())\n"
+                        "self.pm_next = getattr(self, 'pm_next', 0) + 1\n"
+                        "self.pm_cookies.add(self.pm_next)\n"
+                        "ret = dbus.UInt32(self.pm_next)")
+        self.add_method(self.interface, "UnInhibit", "u", "",
+                        "if args[0] not in getattr(self, 'pm_cookies', set()):\n"
+                        "    " + _raise_code("Invalid cookie", self._ERROR) + "\n"
+                        "self.pm_cookies.discard(args[0])")
+        self.add_method(self.interface, "HasInhibit", "", "b",
+                        "ret = bool(getattr(self, 'pm_cookies', set()))")
+
+    def has_inhibit(self):
+        (held,) = self.call(self.interface + ".HasInhibit")
+        return held
+
+
+class GnomeSession(_Service):
+    """gnome-session-binary as GNOME's session manager alone: a builtin
+    session with no required components and an empty autostart directory.
+    It needs a system bus; the test desktop's private one does."""
+    name = "org.gnome.SessionManager"
+    path = "/org/gnome/SessionManager"
+    session = "ferrow-e2e"
+
+    def __init__(self):
+        self.proc = None
+        self._dir = None
+
+    def start(self, timeout=20):
+        if name_has_owner("session", self.name):
+            raise RuntimeError("%s is already owned on the session bus" % self.name)
+        self._dir = tempfile.mkdtemp(prefix="ferrow-gnome-session-")
+        config = os.path.join(self._dir, "config")
+        sessions = os.path.join(config, "gnome-session", "sessions")
+        autostart = os.path.join(self._dir, "autostart")
+        os.makedirs(sessions)
+        os.makedirs(autostart)
+        with open(os.path.join(sessions, self.session + ".session"), "w") as f:
+            f.write("[GNOME Session]\nName=%s\nRequiredComponents=\n" % self.session)
+        env = dict(os.environ, XDG_CURRENT_DESKTOP="GNOME", XDG_CONFIG_HOME=config)
+        self._log = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(
+            ["/usr/libexec/gnome-session-binary", "--builtin",
+             "--session=" + self.session, "--disable-acceleration-check",
+             "--autostart=" + autostart],
+            env=env, stdin=subprocess.DEVNULL, stdout=self._log,
+            stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + timeout
+        while not name_has_owner("session", self.name):
+            if self.proc.poll() is not None or time.monotonic() >= deadline:
+                self._log.seek(0)
+                output = self._log.read().decode("utf-8", "replace")
+                self.stop()
+                raise RuntimeError("gnome-session did not start:\n" + output)
+            time.sleep(0.05)
+
+    def stop(self):
+        if self.proc is not None:
+            end_process(self.proc)
+            self.proc = None
+            wait_until(lambda: not name_has_owner("session", self.name), 10,
+                       message="%s released" % self.name)
+            self._log.close()
+        if self._dir is not None:
+            shutil.rmtree(self._dir, ignore_errors=True)
+            self._dir = None
+
+    def _call(self, path, method, *args):
+        return gdbus_call("session", self.name, path, method, *args)
+
+    def is_inhibited(self, flags):
+        (inhibited,) = self._call(self.path, "org.gnome.SessionManager.IsInhibited",
+                                  "uint32 %d" % flags)
+        return inhibited
+
+    def inhibitors(self):
+        (paths,) = self._call(self.path, "org.gnome.SessionManager.GetInhibitors")
+        found = []
+        for path in paths:
+            def get(method):
+                return self._call(path, "org.gnome.SessionManager.Inhibitor." + method)[0]
+            found.append({"app_id": get("GetAppId"), "flags": get("GetFlags"),
+                          "reason": get("GetReason"), "xid": get("GetToplevelXid")})
+        return found

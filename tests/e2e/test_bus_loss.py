@@ -1,22 +1,25 @@
 """The built application when D-Bus lets it down: its system bus connection
-cut while the bus runs on, a bus socket that accepts and never answers, and
-no session bus at all. Finding the bus again is the in-process reconnect
+cut while the bus runs on, a bus socket that accepts and never answers, no
+session bus at all, and a session bus that refuses the application's name. Finding the bus again is the in-process reconnect
 test's."""
 
 import os
 import socket
+import subprocess
 import tempfile
 import threading
 import time
 import unittest
 
-from harness import (App, BusProxy, DEEP_LINK_CHANNEL, KEEP_ALIVE_CHANNEL,
+from harness import (APPLICATION_ID, App, BusProxy, DEEP_LINK_CHANNEL, KEEP_ALIVE_CHANNEL,
                      LogindMock, launch, wait_until, window_mapped)
 
 LOST_SYSTEM_BUS = "Lost the system bus connection for sleep inhibit and sleep signals: "
 CONNECT_FAILED = "Failed to connect system bus for sleep inhibit: "
 NOT_REGISTERED = ("Failed to register with the session bus, other launches "
                   "will start a new instance: ")
+NAME_REFUSED = ("Failed to own the application name, other launches will "
+                "start a new instance: ")
 DEAD_BUS = "unix:path=/nonexistent/ferrow-bus-loss-e2e"
 
 
@@ -132,6 +135,52 @@ class WithoutSessionBusTest(unittest.TestCase):
             self.assertIn("WARNING", lines[0])
             self.assertNotEqual(lines[0].strip(), NOT_REGISTERED.strip())
             self.assertEqual(app.gtk_warnings(), [])
+
+
+class NameRefusedTest(unittest.TestCase):
+    """A session bus whose policy denies the application's name, as strict
+    confinement does to a name the package was not granted."""
+
+    def start_bus(self, folder):
+        config = os.path.join(folder, "bus.conf")
+        with open(config, "w") as out:
+            out.write("""<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%s</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+    <deny own="%s"/>
+  </policy>
+</busconfig>
+""" % (folder, APPLICATION_ID))
+        bus = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork",
+                                "--nopidfile", "--print-address"],
+                               stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+        self.addCleanup(bus.stdout.close)
+        self.addCleanup(bus.wait, 10)
+        self.addCleanup(bus.terminate)
+        return bus.stdout.readline().decode().strip()
+
+    def test_starts_as_an_instance_of_its_own(self):
+        with tempfile.TemporaryDirectory() as folder:
+            address = self.start_bus(folder)
+            self.assertTrue(address)
+            with App(args=["ferrow-dadira:first"],
+                     env={"DBUS_SESSION_BUS_ADDRESS": address}) as app:
+                main = app.main_window()
+                wait_until(lambda: window_mapped(main), message="main window mapped")
+                self.assertEqual(app.state()["entrypointArguments"], ["ferrow-dadira:first"])
+                self.assertIn("AccessDenied", app.wait_log(NAME_REFUSED))
+                app.close_view(0)
+                self.assertEqual(app.wait_exit(timeout=20), 0)
+            lines = [line for line in app.log_lines if "WARNING" in line]
+            self.assertEqual(len(lines), 1, app.log_lines)
 
 
 if __name__ == "__main__":

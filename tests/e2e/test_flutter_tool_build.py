@@ -343,7 +343,7 @@ class FlutterToolBuildTest(unittest.TestCase):
         icons = "desktop/window-icons"
         status, output = run(["ninja", "-C", str(build), icons + "/window_icons.c"])
         self.assertEqual(status, 0, output[-6000:])
-        self.assertTrue(list((build / icons).glob("*.png")), "no window icons")
+        self.assertTrue(list((build / icons).glob("*.rgba")), "no window icons")
 
 
 if __name__ == "__main__":

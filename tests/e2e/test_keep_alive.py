@@ -1,8 +1,9 @@
 """The keep-alive channel of the built application against real D-Bus mocks:
-the logind inhibitor's lifetime, the warnings without a system bus, the
-sleep and wake notifications sent to Dart with the delay lock that holds
-sleep back until Dart answers, and keep-alive inside a sandbox through the
-real desktop portal."""
+the logind inhibitor's lifetime, GNOME's real session manager and a
+freedesktop power-manager stand-in taken beside it, the warnings without a
+system bus, the sleep and wake notifications sent to Dart with the delay lock
+that holds sleep back until Dart answers, and keep-alive inside a sandbox
+through the real desktop portal."""
 
 import contextlib
 import os
@@ -12,8 +13,9 @@ import tempfile
 import time
 import unittest
 
-from harness import (APPLICATION_ID, App, BusProxy, KEEP_ALIVE_CHANNEL,
-                     LogindMock, ScreenSaverMock, end_process, name_has_owner, wait_until)
+from harness import (APPLICATION_ID, App, BusProxy, GnomeSession, KEEP_ALIVE_CHANNEL,
+                     LogindMock, PowerManagementMock, ScreenSaverMock, end_process,
+                     name_has_owner, wait_until)
 
 REASON = "Keep blueprint runtime active while TarnGlass is open."
 INHIBITOR = ("sleep", "TarnGlass", REASON, "block")
@@ -34,6 +36,12 @@ def warning_lines(app, text):
     return [line for line in app.log_lines if text in line]
 
 
+def shell_block_locks(logind):
+    # GNOME's session manager copies its inhibitors into logind, and other
+    # locks of the shell's are not in "block" mode.
+    return [i[:4] for i in logind.list_inhibitors() if i[1] == INHIBITOR[1] and i[3] == "block"]
+
+
 def delay_locks(logind):
     return [i for i in logind.list_inhibitors("delay") if i[:4] == DELAY_INHIBITOR]
 
@@ -49,29 +57,29 @@ class LogindInhibitorTest(unittest.TestCase):
         with LogindMock() as logind, App() as app:
             wait_for_keep_alive_channel(app)
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual([i[:4] for i in logind.list_inhibitors("block")], [INHIBITOR])
+            self.assertEqual(shell_block_locks(logind), [INHIBITOR])
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors("block")), 1)
+            self.assertEqual(shell_block_locks(logind), [INHIBITOR])
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), True)
 
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
-            wait_until(lambda: not logind.list_inhibitors("block"), message="inhibitor released")
+            wait_until(lambda: not shell_block_locks(logind), message="inhibitor released")
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "isKeepAliveActive"), False)
 
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors("block")), 1)
+            self.assertEqual(shell_block_locks(logind), [INHIBITOR])
             app.close_view(0)  # the last window: the application ends
             self.assertEqual(app.wait_exit(30), 0)
-            wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+            wait_until(lambda: not shell_block_locks(logind), message="inhibitor released")
 
     def test_sigkill_releases_the_inhibitor(self):
         with LogindMock() as logind, App() as app:
             wait_for_keep_alive_channel(app)
             self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
-            self.assertEqual(len(logind.list_inhibitors("block")), 1)
+            self.assertEqual(len(shell_block_locks(logind)), 1)
             app.proc.send_signal(signal.SIGKILL)
             app.wait_exit(30)
-            wait_until(lambda: not logind.list_inhibitors(), message="inhibitor released")
+            wait_until(lambda: not shell_block_locks(logind), message="inhibitor released")
 
     def test_normal_end_releases_the_screen_saver_inhibit(self):
         with LogindMock(inhibit_error="Inhibition refused") as logind, \
@@ -87,6 +95,49 @@ class LogindInhibitorTest(unittest.TestCase):
             app.close_view(0)
             self.assertEqual(app.wait_exit(30), 0)
             self.assertEqual(screen_saver.calls()[1:], [("UnInhibit", [42])])
+
+
+class DesktopInhibitorTest(unittest.TestCase):
+    """GNOME and Xfce decide idle suspend from their own inhibitors, not
+    logind's: the shell takes theirs beside logind's lock."""
+
+    def test_gnome_session_manager_holds_off_suspend(self):
+        with LogindMock() as logind, GnomeSession() as gnome, App() as app:
+            wait_for_keep_alive_channel(app)
+            xid = app.main_window()
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            self.assertEqual(gnome.inhibitors(), [
+                {"app_id": APPLICATION_ID, "flags": 4, "reason": REASON, "xid": xid}])
+            self.assertTrue(gnome.is_inhibited(4))
+            self.assertEqual(shell_block_locks(logind), [INHIBITOR])
+
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
+            wait_until(lambda: not gnome.is_inhibited(4), message="GNOME inhibit released")
+
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            self.assertTrue(gnome.is_inhibited(4))
+            app.proc.send_signal(signal.SIGKILL)
+            app.wait_exit(30)
+            wait_until(lambda: not gnome.is_inhibited(4), message="GNOME inhibit dropped")
+
+    def test_power_manager_holds_off_suspend(self):
+        with LogindMock(), PowerManagementMock() as power, App() as app:
+            wait_for_keep_alive_channel(app)
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            self.assertEqual([c for c in power.calls() if c[0] == "Inhibit"],
+                             [("Inhibit", [APPLICATION_ID, REASON])])
+            self.assertTrue(power.has_inhibit())
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "stopKeepAlive"), False)
+            wait_until(lambda: not power.has_inhibit(), message="power inhibit released")
+
+            self.assertEqual(app.invoke_value(KEEP_ALIVE_CHANNEL, "startKeepAlive"), True)
+            self.assertTrue(power.has_inhibit())
+            app.close_view(0)
+            self.assertEqual(app.wait_exit(30), 0)
+            wait_until(lambda: not power.has_inhibit(), message="power inhibit released")
+            # GNOME's absence is no fault; a refused release would be.
+            self.assertEqual(warning_lines(app, "GNOME session inhibit"), [])
+            self.assertEqual(warning_lines(app, "power management inhibit"), [])
 
 
 class HungServiceTest(unittest.TestCase):
@@ -214,7 +265,7 @@ class SleepNotificationsTest(unittest.TestCase):
             control(app, "respond", callId=call["callId"], response="success")
             wait_until(lambda: not delay_locks(logind), message="released after the answer")
             self.assertLess(time.monotonic() - signalled, SLEEP_WAIT_CAP - 0.5)
-            self.assertEqual(len(logind.list_inhibitors("block")), 1)
+            self.assertEqual(len(shell_block_locks(logind)), 1)
 
             logind.emit_prepare_for_sleep(False)
             app.wait_method_call(KEEP_ALIVE_CHANNEL, "systemDidWake", since=since)

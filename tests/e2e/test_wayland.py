@@ -100,6 +100,8 @@ class WaylandLaneTest(unittest.TestCase):
         self.assertTrue(self.view(app, 0)["realized"])
         self.assertIn("on wayland display", "\n".join(app.log_lines))
 
+        # Dart's handler takes the link: nothing is reported lost.
+        app.request("listen", channel=DEEP_LINK_CHANNEL, reply="success")
         status, _, err = launch(["plain", "ferrow-dadira:wayland"])
         self.assertEqual(status, 0, err)
         wait_until(lambda: [c["args"] for c in app.history()

@@ -1,4 +1,5 @@
-// The fuzzer's private bus and its logind and screen-saver mocks.
+// The fuzzer's private bus and its logind, screen-saver and GNOME
+// session-manager mocks.
 #include "tests/fuzz/bus_mocks.h"
 
 #include <gio/gunixfdlist.h>
@@ -27,6 +28,14 @@ constexpr char kIntrospection[] =
     "   <arg type='u' direction='out'/>"
     "  </method>"
     "  <method name='UnInhibit'><arg type='u' direction='in'/></method>"
+    " </interface>"
+    " <interface name='org.gnome.SessionManager'>"
+    "  <method name='Inhibit'>"
+    "   <arg type='s' direction='in'/><arg type='u' direction='in'/>"
+    "   <arg type='s' direction='in'/><arg type='u' direction='in'/>"
+    "   <arg type='u' direction='out'/>"
+    "  </method>"
+    "  <method name='Uninhibit'><arg type='u' direction='in'/></method>"
     " </interface>"
     "</node>";
 
@@ -94,7 +103,8 @@ void answer_logind_inhibit(GDBusMethodInvocation* invocation, uint8_t mode) {
 void answer_screen_saver(GDBusMethodInvocation* invocation, uint8_t mode) {
   const gchar* method = g_dbus_method_invocation_get_method_name(invocation);
   mode %= 4;
-  if (g_strcmp0(method, "UnInhibit") == 0) {
+  // GNOME spells it "Uninhibit".
+  if (g_ascii_strcasecmp(method, "UnInhibit") == 0) {
     if (mode == 3) {
       g_dbus_method_invocation_return_dbus_error(
           invocation, "org.freedesktop.DBus.Error.Failed", "Not released");
@@ -113,17 +123,45 @@ void answer_screen_saver(GDBusMethodInvocation* invocation, uint8_t mode) {
                                         g_variant_new("(u)", cookie));
 }
 
-bool is_logind(GDBusMethodInvocation* invocation) {
+// GNOME's session manager: as the screen saver, and 4 answers as a bus
+// without the service does.
+void answer_gnome_session(GDBusMethodInvocation* invocation, uint8_t mode) {
+  mode %= 5;
+  if (mode == 4) {
+    g_dbus_method_invocation_return_dbus_error(
+        invocation, "org.freedesktop.DBus.Error.NameHasNoOwner", "No owner");
+    return;
+  }
+  answer_screen_saver(invocation, mode);
+}
+
+bool is_interface(GDBusMethodInvocation* invocation, const char* name) {
   return g_strcmp0(g_dbus_method_invocation_get_interface_name(invocation),
-                   "org.freedesktop.login1.Manager") == 0;
+                   name) == 0;
+}
+
+bool is_logind(GDBusMethodInvocation* invocation) {
+  return is_interface(invocation, "org.freedesktop.login1.Manager");
+}
+
+bool is_gnome_session(GDBusMethodInvocation* invocation) {
+  return is_interface(invocation, "org.gnome.SessionManager");
 }
 
 void answer(GDBusMethodInvocation* invocation, uint8_t mode) {
   if (is_logind(invocation)) {
     answer_logind_inhibit(invocation, mode);
+  } else if (is_gnome_session(invocation)) {
+    answer_gnome_session(invocation, mode);
   } else {
     answer_screen_saver(invocation, mode);
   }
+}
+
+// The session manager's mode: the screen saver's hold bit, and its own
+// answer in the bits above the screen saver's.
+uint8_t gnome_session_mode(uint8_t screen_saver) {
+  return (screen_saver & kHoldAnswers) | ((screen_saver & 0x3f) >> 2);
 }
 
 void method_call_cb(GDBusConnection*,
@@ -134,8 +172,10 @@ void method_call_cb(GDBusConnection*,
                     GVariant*,
                     GDBusMethodInvocation* invocation,
                     gpointer) {
-  const uint8_t mode =
-      is_logind(invocation) ? logind_mode.load() : screen_saver_mode.load();
+  const uint8_t mode = is_logind(invocation) ? logind_mode.load()
+                       : is_gnome_session(invocation)
+                           ? gnome_session_mode(screen_saver_mode)
+                           : screen_saver_mode.load();
   if ((mode & kHoldAnswers) != 0) {
     std::lock_guard<std::mutex> lock(held_mutex);
     // The invocation is ours until answered.
@@ -175,8 +215,12 @@ gpointer serve(gpointer ready) {
       g_dbus_connection_register_object(
           mock_connection, "/org/freedesktop/ScreenSaver", node->interfaces[1],
           &vtable, nullptr, nullptr, nullptr) != 0 &&
+      g_dbus_connection_register_object(
+          mock_connection, "/org/gnome/SessionManager", node->interfaces[2],
+          &vtable, nullptr, nullptr, nullptr) != 0 &&
       own_name("org.freedesktop.login1") &&
-      own_name("org.freedesktop.ScreenSaver");
+      own_name("org.freedesktop.ScreenSaver") &&
+      own_name("org.gnome.SessionManager");
   static_cast<std::atomic<int>*>(ready)->store(serving ? 1 : -1);
   while (serving) {
     g_main_context_iteration(context, TRUE);

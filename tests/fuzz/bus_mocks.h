@@ -1,7 +1,8 @@
 // A private D-Bus bus that stands in for both the system and the session bus,
-// with logind's sleep inhibitors (block and delay) and the screen saver's
-// inhibit answered by mocks on a thread of their own, at once or, when the
-// input says so, only when the fuzzer lets them.
+// with logind's sleep inhibitors (block and delay) and the screen saver's and
+// GNOME's session manager's inhibits answered by mocks on a thread of their
+// own, at once or, when the input says so, only when the fuzzer lets them.
+// The freedesktop power manager is absent.
 // The fuzzer never reaches a real bus, so it never holds a real inhibitor.
 #ifndef TESTS_FUZZ_BUS_MOCKS_H_
 #define TESTS_FUZZ_BUS_MOCKS_H_
@@ -15,7 +16,8 @@
 bool bus_mocks_start();
 
 // How the mocks answer from now on; any byte is a mode. With bit 0x40 set a
-// mock holds its answers until bus_mocks_answer_held().
+// mock holds its answers until bus_mocks_answer_held(). GNOME's session
+// manager answers in the bits of `screen_saver_mode` above its lowest two.
 void bus_mocks_set_modes(uint8_t logind_mode, uint8_t screen_saver_mode);
 
 // Sends the answers held so far.
