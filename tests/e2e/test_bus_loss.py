@@ -171,8 +171,9 @@ class NameRefusedTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             address = self.start_bus(folder)
             self.assertTrue(address)
-            with App(args=["ferrow-dadira:first"],
-                     env={"DBUS_SESSION_BUS_ADDRESS": address}) as app:
+            # logind is there, as on a desktop: its sleep delay lock logs nothing.
+            with LogindMock(), App(args=["ferrow-dadira:first"],
+                                   env={"DBUS_SESSION_BUS_ADDRESS": address}) as app:
                 main = app.main_window()
                 wait_until(lambda: window_mapped(main), message="main window mapped")
                 self.assertEqual(app.state()["entrypointArguments"], ["ferrow-dadira:first"])
