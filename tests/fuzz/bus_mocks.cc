@@ -67,9 +67,9 @@ void answer_logind_inhibit(GDBusMethodInvocation* invocation, uint8_t mode) {
                 "(&s&s&s&s)", nullptr, nullptr, nullptr, &lock_mode);
   if (g_strcmp0(lock_mode, "block") != 0 &&
       g_strcmp0(lock_mode, "delay") != 0) {
+    g_autofree gchar* message = g_strdup_printf("Invalid mode %s", lock_mode);
     g_dbus_method_invocation_return_dbus_error(
-        invocation, "org.freedesktop.DBus.Error.InvalidArgs",
-        "Invalid mode specification");
+        invocation, "org.freedesktop.DBus.Error.InvalidArgs", message);
     return;
   }
   mode %= 5;
